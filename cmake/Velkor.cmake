@@ -1,0 +1,78 @@
+# Project-wide build settings and helpers.
+
+if(MSVC)
+  add_compile_options(/W4)
+  if(VELKOR_WERROR)
+    add_compile_options(/WX)
+  endif()
+else()
+  add_compile_options(-Wall -Wextra)
+  if(VELKOR_WERROR)
+    add_compile_options(-Werror)
+  endif()
+endif()
+
+if(VELKOR_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Every module carries its own copy of the mingw runtime, so no runtime DLL
+  # has to be shipped beside the programs; exceptions still cross modules.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# Header-only dependencies. The cross build must not see /usr/include (glibc's
+# headers would mix in), so it gets a folder holding only those libraries.
+if(CMAKE_CROSSCOMPILING)
+  set(VELKOR_HEADER_LIBS_DIR ${CMAKE_BINARY_DIR}/header-libs)
+  file(MAKE_DIRECTORY ${VELKOR_HEADER_LIBS_DIR})
+  foreach(lib boost nlohmann CLI)
+    if(EXISTS /usr/include/${lib} AND NOT EXISTS ${VELKOR_HEADER_LIBS_DIR}/${lib})
+      file(CREATE_LINK /usr/include/${lib} ${VELKOR_HEADER_LIBS_DIR}/${lib} SYMBOLIC)
+    endif()
+  endforeach()
+  add_library(velkor_header_libs INTERFACE)
+  target_include_directories(velkor_header_libs SYSTEM INTERFACE ${VELKOR_HEADER_LIBS_DIR})
+else()
+  find_package(Boost 1.74 REQUIRED)
+  add_library(velkor_header_libs INTERFACE)
+  target_link_libraries(velkor_header_libs INTERFACE Boost::headers)
+endif()
+
+# Tests run natively, or under Wine in a prefix inside the build folder that
+# is created once before any test runs.
+if(CMAKE_CROSSCOMPILING)
+  set(VELKOR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(VELKOR_TEST_ENVIRONMENT "WINEPREFIX=${VELKOR_WINEPREFIX};WINEDEBUG=-all")
+else()
+  set(VELKOR_TEST_ENVIRONMENT "")
+endif()
+
+function(velkor_register_test name)
+  if(CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)
+  endif()
+  if(VELKOR_TEST_ENVIRONMENT)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${VELKOR_TEST_ENVIRONMENT})
+  endif()
+endfunction()
+
+# velkor_add_gtest(NAME SOURCES ... LIBRARIES ...): one GoogleTest program,
+# registered with CTest as one test per program (a Wine start per test case
+# would multiply the cross suite's time).
+function(velkor_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} velkor_gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  velkor_register_test(${name})
+endfunction()
+
+# The fuzz targets' coverage comes from instrumenting all of the project's
+# code, not only the fuzz entry points.
+if(VELKOR_BUILD_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,10 @@
+#include "discovery/AdapterRecord.h"
+
+namespace velkor {
+
+std::string GetField(const AdapterRecord& record, int field) {
+    const AdapterRecord::const_iterator found = record.find(field);
+    return found == record.end() ? std::string() : found->second;
+}
+
+}  // namespace velkor

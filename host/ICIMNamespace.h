@@ -1,0 +1,29 @@
+#ifndef NORNSYV20_ICIMNAMESPACE_H
+#define NORNSYV20_ICIMNAMESPACE_H
+
+#include "SyvExport.h"
+#include "TCIMValue.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+
+namespace NORNSYV20 {
+
+class ICIMClass;
+
+// A CIM namespace: where classes are looked up.
+class SYV_API ICIMNamespace {
+public:
+    virtual ~ICIMNamespace();
+
+    // The class of that name. Throws TSYVException when there is none.
+    virtual boost::shared_ptr<ICIMClass> GetClass(const std::string& className, TCIMValueMap context) = 0;
+
+    // The namespace's name, as object paths print it.
+    virtual const std::string& GetName() const = 0;
+};
+
+}  // namespace NORNSYV20
+
+#endif

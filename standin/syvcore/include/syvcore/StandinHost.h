@@ -1,0 +1,95 @@
+// The stand-in host's own controls, beyond the host framework interface:
+// what a command-line host and the tests use to configure syvcore, to run
+// queries against a registered plug-in and to read what those queries did.
+#ifndef SYVCORE_STANDINHOST_H
+#define SYVCORE_STANDINHOST_H
+
+#include "host/Host.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace syv {
+
+// One committed instance as the host saw it at commit time.
+struct CommittedInstance {
+    std::string className;
+    std::string path;  // its object path
+    std::vector<std::pair<std::string, NORNSYV20::TCIMValue>> properties;  // in the order set
+};
+
+// One call of the process service.
+struct ToolRun {
+    std::string command;                 // as the plug-in passed it
+    std::vector<std::string> arguments;
+    int timeout = 0;                     // as the plug-in asked for it
+    std::string outcome;                 // "ok" or "failed: " + the exception's text
+};
+
+struct LogEntry {
+    int level = 0;
+    std::string message;
+};
+
+// Everything that one query did. Host lookups made inside the query (the
+// nested queries of class enumerations) count for it, but the instances they
+// commit are not results.
+struct QueryReport {
+    std::vector<std::string> classes;
+    std::vector<CommittedInstance> instances;
+    std::vector<ToolRun> toolRuns;
+    std::vector<LogEntry> log;
+    bool failed = false;
+    std::uint32_t status = 0;  // the status code of a TSYVException; 1 for any other exception
+    std::string message;       // what() of the exception that ended the query
+};
+
+// Process-wide configuration and control of the stand-in host. Not
+// synchronised: one thread drives the host, as the real one does.
+class SYV_API StandinHost {
+public:
+    // Reads every *.mof file of the folder into the namespace's class
+    // definitions (replacing those read before). Throws TSYVException
+    // (status 14) naming the file and line of a syntax error.
+    static void LoadSchema(const std::string& folder);
+
+    // The folder that relative program paths are resolved against.
+    static void SetToolsFolder(const std::string& folder);
+    static const std::string& GetToolsFolder();
+
+    // Caps every timeout that a plug-in asks the process service for;
+    // 0 means no cap.
+    static void SetMaxToolSeconds(int seconds);
+
+    // Output larger than this kills the program and fails the call
+    // (64 MiB unless set).
+    static void SetMaxOutputBytes(std::uint64_t bytes);
+
+    // Messages at or below this level are also written to standard error;
+    // 0 writes none (the default).
+    static void SetLogLevel(int level);
+
+    // When set, the next RegisterPlugin call throws TSYVException (status 12)
+    // instead of registering; the setting is then cleared.
+    static void FailNextRegistration(bool fail);
+
+    // Registered plug-ins in registration order.
+    static std::vector<NORNSYV20::IPluginCallbacks*> GetRegisteredPlugins();
+    // Forgets the registrations (the objects are the caller's to release).
+    static void ClearRegisteredPlugins();
+
+    // The namespace queries run in; its classes are those of the schema.
+    static boost::shared_ptr<NORNSYV20::ICIMNamespace> GetNamespace();
+
+    // Runs one query for the named classes on the first registered plug-in
+    // (the query interface is reached by dynamic cast). Names the namespace
+    // does not know are still passed on. Never throws for what the plug-in
+    // does: an exception that ends the query is recorded in the report.
+    static QueryReport RunQuery(const std::vector<std::string>& classNames);
+};
+
+}  // namespace syv
+
+#endif
