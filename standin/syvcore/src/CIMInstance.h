@@ -1,0 +1,50 @@
+// An instance of a class that the schema defines. Properties are checked
+// against the class's declarations and kept in the order first set.
+#ifndef SYVCORE_CIMINSTANCE_H
+#define SYVCORE_CIMINSTANCE_H
+
+#include "Schema.h"
+#include "host/ICIMInstance.h"
+#include "host/ICIMNamespace.h"
+
+#include <boost/enable_shared_from_this.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace syv {
+namespace detail {
+
+class CIMInstance : public NORNSYV20::ICIMInstance, public boost::enable_shared_from_this<CIMInstance> {
+public:
+    // definition belongs to schema, which the instance keeps alive.
+    CIMInstance(std::string className, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
+                boost::shared_ptr<const Schema> schema, const ClassDefinition* definition);
+
+    void Commit(NORNSYV20::TCIMValueMap context) override;
+    NORNSYV20::TCIMReference GetReference(NORNSYV20::TCIMValueMap context) override;
+    boost::shared_ptr<NORNSYV20::ICIMProperty> GetProperty(const std::string& name,
+                                                           NORNSYV20::TCIMValueMap context) override;
+    void SetProperty(const std::string& name, const NORNSYV20::TCIMValue& value,
+                     NORNSYV20::TCIMValueMap context) override;
+
+    const std::string& GetClassName() const { return className_; }
+
+private:
+    NORNSYV20::TCIMReference MakeReference() const;
+    void CheckType(const PropertyDefinition& declared, const NORNSYV20::TCIMValue& value) const;
+
+    std::string className_;
+    boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;
+    boost::shared_ptr<const Schema> schema_;
+    const ClassDefinition* definition_;
+    std::vector<std::pair<std::string, NORNSYV20::TCIMValue>> properties_;
+    bool committed_ = false;
+};
+
+}  // namespace detail
+}  // namespace syv
+
+#endif

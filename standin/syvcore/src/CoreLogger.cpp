@@ -1,0 +1,21 @@
+#include "CoreLogger.h"
+
+#include "QueryFrame.h"
+
+#include <iostream>
+
+namespace syv {
+namespace detail {
+
+void CoreLogger::Log(int level, const std::string& message) {
+    if (QueryReport* report = RunningReport()) report->log.push_back(LogEntry{level, message});
+    if (level_ > 0 && level <= level_) std::cerr << "[log " << level << "] " << message << std::endl;
+}
+
+CoreLogger& TheCoreLogger() {
+    static CoreLogger logger;
+    return logger;
+}
+
+}  // namespace detail
+}  // namespace syv

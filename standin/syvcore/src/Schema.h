@@ -1,0 +1,69 @@
+// The class definitions of the namespace, as read from the MOF files: what a
+// class declares (its own properties, their types and key qualifiers) and
+// what it inherits along its chain of superclasses.
+#ifndef SYVCORE_SCHEMA_H
+#define SYVCORE_SCHEMA_H
+
+#include "host/TCIMValue.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace syv {
+namespace detail {
+
+struct PropertyDefinition {
+    std::string name;
+    NORNSYV20::ECIMType type = NORNSYV20::eCIMTypeNull;  // the element type of an array
+    bool isArray = false;
+    std::string referenceClass;  // the class a REF property points at
+    bool isKey = false;
+    int line = 0;
+};
+
+struct ClassDefinition {
+    std::string name;
+    std::string superclass;  // empty for a root class; may name a class not in the schema
+    bool isAssociation = false;
+    std::vector<PropertyDefinition> properties;  // in declaration order
+    std::string file;
+    int line = 0;
+};
+
+class Schema {
+public:
+    Schema() = default;
+    // Throws TSYVException (status 14) for a class defined twice or a cycle
+    // of superclasses, naming the file and line of the offending class.
+    explicit Schema(std::vector<ClassDefinition> classes);
+
+    // Exact (case-sensitive) lookup; null when the schema lacks the class.
+    const ClassDefinition* FindClass(const std::string& name) const;
+
+    // The declaration nearest to the class along its superclass chain; null
+    // when no class of the chain declares the property.
+    const PropertyDefinition* FindProperty(const ClassDefinition& cls, const std::string& property) const;
+
+    // A property is a key when any declaration along the chain says so: an
+    // override cannot take the Key qualifier away.
+    bool IsKey(const ClassDefinition& cls, const std::string& property) const;
+
+    // True when className is ancestor or derives from it.
+    bool DerivesFrom(const std::string& className, const std::string& ancestor) const;
+
+    std::vector<std::string> ClassNames() const;
+
+private:
+    std::map<std::string, ClassDefinition> classes_;
+};
+
+// Reads every *.mof file of the folder, in file name order. Throws
+// TSYVException (status 14) when the folder cannot be read, holds no MOF
+// file, or a file has a syntax error (naming the file and line).
+Schema LoadSchemaFolder(const std::string& folder);
+
+}  // namespace detail
+}  // namespace syv
+
+#endif

@@ -1,0 +1,98 @@
+#include "syvcore/StandinHost.h"
+
+#include "CoreLogger.h"
+#include "HostState.h"
+#include "PluginManager.h"
+#include "QueryFrame.h"
+#include "QueryNamespace.h"
+#include "Schema.h"
+
+#include <boost/make_shared.hpp>
+
+namespace syv {
+
+namespace {
+
+struct HostSettings {
+    std::string toolsFolder;
+    int maxToolSeconds = 0;
+    std::uint64_t maxOutputBytes = 64ull * 1024 * 1024;
+};
+
+HostSettings& Settings() {
+    static HostSettings settings;
+    return settings;
+}
+
+void RecordFailure(QueryReport& report, std::uint32_t status, const std::string& message) {
+    report.failed = true;
+    report.status = status;
+    report.message = message;
+}
+
+}  // namespace
+
+namespace detail {
+
+int GetMaxToolSeconds() { return Settings().maxToolSeconds; }
+
+std::uint64_t GetMaxOutputBytes() { return Settings().maxOutputBytes; }
+
+void RecordToolRun(const ToolRun& run) {
+    if (QueryReport* report = RunningReport()) report->toolRuns.push_back(run);
+}
+
+}  // namespace detail
+
+// The schema is read whole before it replaces the current one: a file with
+// an error leaves the namespace as it was.
+void StandinHost::LoadSchema(const std::string& folder) {
+    detail::TheQueryNamespace()->SetSchema(boost::make_shared<const detail::Schema>(detail::LoadSchemaFolder(folder)));
+}
+
+void StandinHost::SetToolsFolder(const std::string& folder) { Settings().toolsFolder = folder; }
+
+const std::string& StandinHost::GetToolsFolder() { return Settings().toolsFolder; }
+
+// A negative cap means as little as no cap.
+void StandinHost::SetMaxToolSeconds(int seconds) { Settings().maxToolSeconds = seconds > 0 ? seconds : 0; }
+
+void StandinHost::SetMaxOutputBytes(std::uint64_t bytes) { Settings().maxOutputBytes = bytes; }
+
+void StandinHost::SetLogLevel(int level) { detail::TheCoreLogger().SetLevel(level); }
+
+void StandinHost::FailNextRegistration(bool fail) { detail::ThePluginManager()->FailNextRegistration(fail); }
+
+std::vector<NORNSYV20::IPluginCallbacks*> StandinHost::GetRegisteredPlugins() {
+    return detail::ThePluginManager()->GetPlugins();
+}
+
+void StandinHost::ClearRegisteredPlugins() { detail::ThePluginManager()->Clear(); }
+
+boost::shared_ptr<NORNSYV20::ICIMNamespace> StandinHost::GetNamespace() { return detail::TheQueryNamespace(); }
+
+QueryReport StandinHost::RunQuery(const std::vector<std::string>& classNames) {
+    if (GetRegisteredPlugins().empty()) {
+        throw NORNSYV20::TSYVException(NORNSYV20::TSYVStatusCode(NORNSYV20::TSYVStatusCode::kRegistrationFailed),
+                                       "no plug-in registered");
+    }
+    QueryReport report;
+    report.classes = classNames;
+    const boost::shared_ptr<NORNSYV20::ICIMNamespace> ns = GetNamespace();
+    try {
+        std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>> classes;
+        for (const std::string& name : classNames) classes.push_back(ns->GetClass(name, NORNSYV20::TCIMValueMap()));
+        NORNSYV20::IPluginBasicQueryCallbacks& provider = detail::QueryInterfaceOfFirstPlugin();
+        detail::QueryFrame query(&report);
+        provider.QueryInstances(ns, classes);
+    } catch (const NORNSYV20::TSYVException& e) {
+        RecordFailure(report, e.GetStatusCode().GetCode(), e.what());
+    } catch (const std::exception& e) {
+        RecordFailure(report, NORNSYV20::TSYVStatusCode::kFailed, e.what());
+    } catch (...) {
+        RecordFailure(report, NORNSYV20::TSYVStatusCode::kFailed, "unknown exception");
+    }
+    return report;
+}
+
+}  // namespace syv
