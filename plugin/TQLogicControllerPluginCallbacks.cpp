@@ -4,7 +4,6 @@
 #include "discovery/QLogicIScsiInventory.h"
 #include "host/TPluginManagerNamespace.h"
 #include "host/TRootObject.h"
-#include "host/TSYVException.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -38,15 +37,6 @@ void TQLogicControllerPluginCallbacks::OnNotify(std::uint32_t /*notification*/) 
 void TQLogicControllerPluginCallbacks::Shutdown() {
     QLogicFibreChannelInventory::Destroy();
     QLogicIScsiInventory::Destroy();
-}
-
-void TQLogicControllerPluginCallbacks::QueryInstances(
-    boost::shared_ptr<ICIMNamespace> /*ns*/, const std::vector<boost::shared_ptr<ICIMClass>>& requestedClasses) {
-    // No class is served yet: the first one ends the query.
-    if (!requestedClasses.empty()) {
-        throw TSYVException(TSYVStatusCode(TSYVStatusCode::kClassNotServed),
-                            requestedClasses.front()->GetName(TCIMValueMap()));
-    }
 }
 
 }  // namespace velkor

@@ -3,6 +3,7 @@
 #define VELKOR_PLUGIN_TQLOGICCONTROLLERPLUGINCALLBACKS_H
 
 #include "host/ICIMClass.h"
+#include "host/ICIMInstance.h"
 #include "host/ICIMNamespace.h"
 #include "host/IPluginBasicQueryCallbacks.h"
 #include "host/IPluginCallbacks.h"
@@ -42,6 +43,37 @@ public:
                         const std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>>& requestedClasses) override;
 
 private:
+    typedef std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>> ClassList;
+
+    // Pass 1: run discovery of a kind once per inventory lifetime. A failed
+    // run leaves no inventory behind, so the next query tries again.
+    void CollectFibreChannel();
+    void CollectIScsi();
+    // Fill the inventory's element-name list: firmware then BIOS name of
+    // every adapter, in adapter order.
+    void NameFibreChannelElements();
+    void NameIScsiElements();
+
+    // Pass 2 handlers. The instance builders serve the class at `position`.
+    void BuildFibreChannelInstances(ClassList::const_iterator position,
+                                    boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
+                                    const ClassList& requestedClasses);
+    void BuildIScsiInstances(ClassList::const_iterator position, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
+                             const ClassList& requestedClasses);
+    void BuildFibreChannelAssociations(const ClassList& requestedClasses,
+                                       boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, std::string className);
+    void BuildIScsiAssociations(const ClassList& requestedClasses, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
+                                std::string className);
+
+    // Create an instance of `servedClass` for adapter number N (position + 1)
+    // and set its key and naming properties.
+    void CreateFibreChannelInstance(boost::shared_ptr<NORNSYV20::ICIMClass> servedClass,
+                                    boost::shared_ptr<NORNSYV20::ICIMInstance>& instance, std::uint32_t adapterNumber,
+                                    std::string version, std::string driverFirmwareVersion);
+    void CreateIScsiInstance(boost::shared_ptr<NORNSYV20::ICIMClass> servedClass,
+                             boost::shared_ptr<NORNSYV20::ICIMInstance>& instance, std::uint32_t adapterNumber,
+                             std::string version);
+
     // How many adapters the most recent discovery run reported.
     std::uint32_t adapterCount;
 };

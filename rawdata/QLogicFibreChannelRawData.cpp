@@ -1,0 +1,21 @@
+#include "rawdata/QLogicFibreChannelRawData.h"
+
+#include "discovery/QLogicFibreChannelInventory.h"
+#include "plugin/Constants.h"
+#include "rawdata/RawCapture.h"
+
+namespace velkor {
+
+QLogicFibreChannelRawData::QLogicFibreChannelRawData() : command(kFibreChannelToolPath), hasResults(false) {
+    // Once discovery has run, its kept output is the answer, even an empty one:
+    // the tool is not run a second time.
+    const QLogicFibreChannelInventory* inventory = QLogicFibreChannelInventory::Instance();
+    const std::string output = inventory != nullptr ? inventory->GetRawOutput() : RunToolForRawData(command);
+    CaptureRawLines(output, kFibreChannelBlockStart, command, resultLines, hasResults);
+}
+
+QLogicFibreChannelRawData::~QLogicFibreChannelRawData() = default;
+
+NORNSYV20::TCIMValue QLogicFibreChannelRawData::GetRawResults() const { return MakeRawResults(resultLines); }
+
+}  // namespace velkor
