@@ -1,0 +1,98 @@
+// The host's process service: the host's policy (where tools live, how long
+// and how much they may run and print, what is logged and recorded) around
+// the platform's process runner.
+#include "host/TOSSpecific.h"
+
+#include "HostState.h"
+#include "ProcessRunner.h"
+#include "host/ILogger.h"
+#include "host/TRootObject.h"
+#include "host/TSYVException.h"
+#include "host/TSYVStatusCode.h"
+#include "syvcore/StandinHost.h"
+
+#include <chrono>
+#include <exception>
+#include <utility>
+
+namespace NORNSYV20 {
+namespace {
+
+// What a plug-in gets when it asks for no positive timeout: the time it is
+// expected to ask for. Running without any limit would let one hung tool
+// hang the host.
+const int kDefaultTimeoutSeconds = 300;
+
+int EffectiveTimeoutSeconds(int requested) {
+    int seconds = requested > 0 ? requested : kDefaultTimeoutSeconds;
+    const int cap = syv::detail::GetMaxToolSeconds();
+    if (cap > 0 && seconds > cap) {
+        seconds = cap;
+    }
+    return seconds;
+}
+
+std::uint32_t StatusOf(syv::detail::ProcessFailure failure) {
+    switch (failure) {
+    case syv::detail::ProcessFailure::kNotStarted:
+        return TSYVStatusCode::kProgramNotStarted;
+    case syv::detail::ProcessFailure::kCrashed:
+        return TSYVStatusCode::kProgramCrashed;
+    case syv::detail::ProcessFailure::kTimedOut:
+        return TSYVStatusCode::kProgramTimedOut;
+    case syv::detail::ProcessFailure::kOutputTooLarge:
+        return TSYVStatusCode::kProgramOutputTooLarge;
+    }
+    return TSYVStatusCode::kFailed;
+}
+
+// "qlogic//scli.exe (/tools/qlogic//scli.exe)", or the path alone when it
+// was used as given.
+std::string NameProgram(const std::string& path, const std::string& resolved) {
+    return resolved.empty() || resolved == path ? path : path + " (" + resolved + ")";
+}
+
+std::string Run(const std::string& path, const std::vector<std::string>& arguments, int timeoutSeconds) {
+    std::string resolved;
+    try {
+        resolved = syv::detail::ResolveProgramPath(syv::StandinHost::GetToolsFolder(), path);
+        const syv::detail::ProcessLimits limits{std::chrono::seconds(EffectiveTimeoutSeconds(timeoutSeconds)),
+                                                syv::detail::GetMaxOutputBytes()};
+        syv::detail::ProcessResult result = syv::detail::RunProcess(resolved, arguments, limits);
+        if (!result.standardError.empty()) {
+            if (ILogger* logger = TRootObject::GetCoreLogger()) {
+                logger->Log(2, NameProgram(path, resolved) + " wrote to standard error: " + result.standardError);
+            }
+        }
+        return std::move(result.standardOutput);
+    } catch (const TSYVException&) {
+        throw;
+    } catch (const syv::detail::ProcessError& error) {
+        throw TSYVException(TSYVStatusCode(StatusOf(error.GetFailure())),
+                            NameProgram(path, resolved) + ": " + error.what());
+    } catch (const std::exception& error) {
+        // Out of memory, say: still the host's one exception type.
+        throw TSYVException(TSYVStatusCode(TSYVStatusCode::kFailed), NameProgram(path, resolved) + ": " + error.what());
+    }
+}
+
+}  // namespace
+
+std::string TOSSpecific::SpawnProcess(std::string path, std::vector<std::string> arguments, int timeoutSeconds) {
+    syv::ToolRun run;
+    run.command = path;
+    run.arguments = arguments;
+    run.timeout = timeoutSeconds;
+    try {
+        std::string output = Run(path, arguments, timeoutSeconds);
+        run.outcome = "ok";
+        syv::detail::RecordToolRun(run);
+        return output;
+    } catch (const std::exception& error) {
+        run.outcome = std::string("failed: ") + error.what();
+        syv::detail::RecordToolRun(run);
+        throw;
+    }
+}
+
+}  // namespace NORNSYV20

@@ -1,0 +1,243 @@
+// A program for the process service's tests: each mode (HelperProtocol.h)
+// behaves the way a tool may, well or badly.
+#include "HelperProtocol.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+#else
+#include <csignal>
+#include <dirent.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+void Write(std::FILE* stream, const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}
+
+void SleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+long Number(const std::vector<std::string>& args, std::size_t index) {
+    return index < args.size() ? std::strtol(args[index].c_str(), nullptr, 10) : 0;
+}
+
+#if defined(_WIN32)
+std::string ToUtf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
+    if (size > 1) {
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
+    }
+    return result;
+}
+
+// The runtime's parse (wmain's argv) and CommandLineToArgvW must agree: a
+// program may use either.
+bool ParsersAgree(const std::vector<std::string>& args) {
+    int count = 0;
+    wchar_t** parsed = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (parsed == nullptr) {
+        return false;
+    }
+    bool same = static_cast<std::size_t>(count) == args.size() + 1;
+    for (int i = 1; same && i < count; ++i) {
+        same = ToUtf8(parsed[i]) == args[static_cast<std::size_t>(i - 1)];
+    }
+    LocalFree(parsed);
+    return same;
+}
+
+int StartSleepingChild() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" sleep 60000";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        return -1;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return static_cast<int>(info.dwProcessId);
+}
+
+int OwnPid() { return static_cast<int>(GetCurrentProcessId()); }
+
+[[noreturn]] void Crash() {
+    TerminateProcess(GetCurrentProcess(), 0xC0000005);
+    std::abort();
+}
+
+void CloseOutput() {
+    CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+    CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
+}
+#else
+int StartSleepingChild() {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        SleepMs(60000);
+        _exit(0);
+    }
+    return static_cast<int>(pid);
+}
+
+int OwnPid() { return static_cast<int>(getpid()); }
+
+[[noreturn]] void Crash() {
+    std::signal(SIGSEGV, SIG_DFL);
+    std::raise(SIGSEGV);
+    std::abort();
+}
+
+void CloseOutput() {
+    close(STDOUT_FILENO);
+    close(STDERR_FILENO);
+}
+
+// The descriptors above standard error that this program inherited.
+std::string InheritedDescriptors() {
+    std::string list;
+    DIR* folder = opendir("/proc/self/fd");
+    if (folder == nullptr) {
+        return "cannot list";
+    }
+    while (const dirent* entry = readdir(folder)) {
+        const int fd = std::atoi(entry->d_name);
+        if (entry->d_name[0] != '.' && fd > 2 && fd != dirfd(folder)) {
+            list += std::string(entry->d_name) + ' ';
+        }
+    }
+    closedir(folder);
+    return list;
+}
+#endif
+
+int Run(const std::vector<std::string>& args) {
+    const std::string mode = args.empty() ? std::string() : args[0];
+    if (mode == helper::kArgs) {
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            Write(stdout, args[i] + '\0');
+        }
+        return 0;
+    }
+    if (mode == helper::kBlob) {
+        Write(stdout, helper::Blob());
+        return 0;
+    }
+    if (mode == helper::kBytes) {
+        const std::size_t outSize = static_cast<std::size_t>(Number(args, 1));
+        const std::size_t errSize = static_cast<std::size_t>(Number(args, 2));
+        const std::string out = helper::Pattern(outSize);
+        const std::string err = helper::Pattern(errSize);
+        const std::size_t chunk = 4096;
+        for (std::size_t at = 0; at < outSize || at < errSize; at += chunk) {
+            if (at < outSize) {
+                Write(stdout, out.substr(at, chunk));
+            }
+            if (at < errSize) {
+                Write(stderr, err.substr(at, chunk));
+            }
+        }
+        return 0;
+    }
+    if (mode == helper::kStderr) {
+        Write(stdout, "out");
+        Write(stderr, args.size() > 1 ? args[1] : std::string());
+        return 0;
+    }
+    if (mode == helper::kExit) {
+        Write(stdout, helper::kExitOutput);
+        return static_cast<int>(Number(args, 1));
+    }
+    if (mode == helper::kCrash) {
+        Write(stdout, "half");
+        Crash();
+    }
+    if (mode == helper::kStdin) {
+        std::size_t count = 0;
+        char buffer[4096];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+            count += got;
+        }
+        Write(stdout, std::to_string(count));
+        return 0;
+    }
+    if (mode == helper::kTree && args.size() > 1) {
+        const int child = StartSleepingChild();
+        if (child <= 0) {
+            return 2;
+        }
+        {
+            std::ofstream pidFile(args[1], std::ios::binary | std::ios::trunc);
+            pidFile << OwnPid() << ' ' << child << '\n';
+        }
+        SleepMs(Number(args, 2));
+        return 0;
+    }
+    if (mode == helper::kQuietSleep) {
+        CloseOutput();
+        SleepMs(Number(args, 1));
+        return 0;
+    }
+    if (mode == helper::kFlood) {
+        std::FILE* stream = args.size() > 1 && args[1] == "err" ? stderr : stdout;
+        const std::string line(1000, 'x');
+        for (;;) {
+            Write(stream, line);
+        }
+    }
+#if !defined(_WIN32)
+    if (mode == helper::kDescriptors) {
+        Write(stdout, InheritedDescriptors());
+        return 0;
+    }
+#endif
+    if (mode == helper::kSleep) {
+        SleepMs(Number(args, 1));
+        return 0;
+    }
+    Write(stderr, "process helper: unknown mode\n");
+    return 64;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.push_back(ToUtf8(argv[i]));
+    }
+    if (!args.empty() && args[0] == helper::kArgs && !ParsersAgree(args)) {
+        Write(stderr, "process helper: the runtime and CommandLineToArgvW parse differently\n");
+        return 3;
+    }
+    return Run(args);
+}
+#else
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif
