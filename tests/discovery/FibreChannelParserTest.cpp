@@ -1,0 +1,195 @@
+#include "Transcripts.h"
+
+#include "discovery/FibreChannelParser.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace velkor {
+namespace {
+
+struct Adapter {
+    std::string model;
+    std::string bios;
+    std::string firmware;
+    std::string driverFirmware;
+};
+
+struct TranscriptCase {
+    std::string transcript;
+    std::vector<Adapter> adapters;  // in output order
+};
+
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
+
+AdapterRecord Expected(std::size_t index, const Adapter& a) {
+    return AdapterRecord{{kAdapterIndex, std::to_string(index)},
+                         {kModel, a.model},
+                         {kBiosVersion, a.bios},
+                         {kFirmwareVersion, a.firmware},
+                         {kDriverFirmwareVersion, a.driverFirmware}};
+}
+
+std::string TestName(const testing::TestParamInfo<TranscriptCase>& info) {
+    std::string name;
+    for (char c : info.param.transcript.substr(0, info.param.transcript.find('.'))) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
+}
+
+class FibreChannelTranscript : public testing::TestWithParam<TranscriptCase> {};
+
+TEST_P(FibreChannelTranscript, ReadsOneRecordPerAdapterInOutputOrder) {
+    const std::string output = test::ReadTranscript(GetParam().transcript);
+    const std::vector<std::string> blocks = CutFibreChannelBlocks(output);
+
+    std::vector<AdapterRecord> records;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        records.push_back(ReadFibreChannelRecord(static_cast<std::uint32_t>(i), blocks[i]));
+    }
+    std::vector<AdapterRecord> expected;
+    for (std::size_t i = 0; i < GetParam().adapters.size(); ++i) {
+        expected.push_back(Expected(i, GetParam().adapters[i]));
+    }
+    EXPECT_EQ(records, expected);
+}
+
+const Adapter kPort16G{"FCX-1620D", "3.63", "8.08.231", "8.08.231"};
+const Adapter kPort8G{"FCX-820S", "2.16", "5.09.04", "5.09.04"};
+
+INSTANTIATE_TEST_SUITE_P(
+    AdapterGenerations, FibreChannelTranscript,
+    testing::Values(
+        TranscriptCase{"scli.txt", {kPort16G, kPort16G, kPort8G}},
+        TranscriptCase{"scli-gen4-single.txt", {{"FCX-410S", "1.28", "4.04.09", "4.04.09"}}},
+        TranscriptCase{"scli-gen32-quad.txt",
+                       std::vector<Adapter>(4, Adapter{"FCX-3240Q", "3.99", "9.12.01", "9.12.01"})}),
+    TestName);
+
+INSTANTIATE_TEST_SUITE_P(NoAdapterListed, FibreChannelTranscript,
+                         testing::Values(TranscriptCase{"scli-no-adapter.txt", {}},
+                                         TranscriptCase{"scli-error.txt", {}}),
+                         TestName);
+
+// "N/A" versions are looked up again after the block's next VPD part, which
+// may say "N/A" again or lack the label; the model never falls back.
+INSTANTIATE_TEST_SUITE_P(
+    NotAvailableVersions, FibreChannelTranscript,
+    testing::Values(TranscriptCase{"scli-na-with-vpd.txt",
+                                   {{"N/A", "3.65", "8.08.233", "8.08.233"}, {"FCX-820S", "2.18", "5.09.07", ""}}},
+                    TranscriptCase{"scli-na-without-vpd.txt",
+                                   {{"N/A", "N/A", "N/A", "N/A"}, {"FCX-410S", "1.30", "4.04.11", "4.04.11"}}}),
+    TestName);
+
+// A label counts wherever it occurs first, also inside a longer label.
+INSTANTIATE_TEST_SUITE_P(LabelMatching, FibreChannelTranscript,
+                         testing::Values(TranscriptCase{"scli-nested-labels.txt",
+                                                        {{"Dual Port Adapter, low profile", "3.40", "8.07.100",
+                                                          "8.08.231"}}}),
+                         TestName);
+
+// Spaces around values go, tabs and later colons stay; firmware values keep
+// their first word, BIOS versions all of theirs; a label line without ":"
+// takes the next ":"; a value without a line end is the rest, as it stands.
+INSTANTIATE_TEST_SUITE_P(
+    ValueText, FibreChannelTranscript,
+    testing::Values(TranscriptCase{"scli-colons-spaces.txt",
+                                   {{"FCX-1620D", "BIOS: 3.63 (UEFI: 6.21)", "8.08.231", "\t8.08.231\t"},
+                                    {"FCX-820S", "2.16 build 2020-11-02 10:14:55", "5.09.04", ""}}},
+                    TranscriptCase{"scli-last-line.txt", {{"FCX-820S", "2.16", " 5.09.04 (d0d5)  ", "5.09.04"}}},
+                    TranscriptCase{"scli-cr-only.txt", {kPort16G, kPort8G}}),
+    TestName);
+
+// One record per start marker, each from its own adapter's text, whatever
+// the end markers do.
+INSTANTIATE_TEST_SUITE_P(
+    EndMarkers, FibreChannelTranscript,
+    testing::Values(TranscriptCase{"scli-missing-end-markers.txt", {kPort16G, kPort16G, kPort8G}},
+                    TranscriptCase{"scli-misplaced-end-markers.txt", {kPort16G, {"FCX-820S", "", "", ""}}}),
+    TestName);
+
+TranscriptCase SixteenAdapters() {
+    TranscriptCase c{"scli-sixteen-adapters.txt", {}};
+    for (int n = 0; n < 16; ++n) {
+        const bool older = n < 8;
+        const std::string firmware = (older ? "8.08.231." : "9.12.01.") + std::string(n < 10 ? "0" : "") + std::to_string(n);
+        c.adapters.push_back({older ? "FCX-1620D" : "FCX-3220D", (older ? "3.63." : "3.99.") + std::to_string(n),
+                              firmware, firmware});
+    }
+    return c;
+}
+
+INSTANTIATE_TEST_SUITE_P(ManyAdapters, FibreChannelTranscript, testing::Values(SixteenAdapters()), TestName);
+
+// Whatever the corpus holds: one block per start marker, in output order,
+// each running from its marker to its first end marker, the next start
+// marker or the end of the output, whichever comes first.
+TEST(FibreChannelBlocks, EachBlockIsItsOwnAdaptersTextInEveryTranscript) {
+    const std::string start = "HBA General Information";
+    const std::string end = "Finish in";
+    for (const std::string& name : test::TranscriptNames("scli")) {
+        SCOPED_TRACE(name);
+        const std::string output = test::ReadTranscript(name);
+        const std::vector<std::string> blocks = CutFibreChannelBlocks(output);
+        ASSERT_EQ(blocks.size(), test::CountOccurrences(output, start));
+
+        std::size_t at = 0;
+        for (const std::string& block : blocks) {
+            at = output.find(start, at);
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_EQ(output.compare(at, block.size(), block), 0);
+            EXPECT_EQ(block.find(end), std::string::npos);
+            EXPECT_EQ(block.find(start, 1), std::string::npos);
+            const std::size_t after = at + block.size();
+            EXPECT_TRUE(after == output.size() || output.compare(after, end.size(), end) == 0 ||
+                        output.compare(after, start.size(), start) == 0)
+                << "block at " << at << " stops at " << after;
+            at += start.size();
+        }
+    }
+}
+
+TEST(FibreChannelValue, CleaningRemovesSpacesAroundTheFirstLine) {
+    struct Case {
+        std::string raw;
+        std::string cleaned;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"     ", ""},
+        {"  3.63  ", "3.63"},
+        {"  3.63 \r  ", "3.63"},
+        {" 3 63 \n 4.0 \r", "3 63"},
+        {"\t3.63\t", "\t3.63\t"},
+        {" \r 3.63", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CleanFibreChannelValue(c.raw), c.cleaned) << '"' << c.raw << '"';
+    }
+}
+
+TEST(FibreChannelValue, LookupStartsAtTheGivenPosition) {
+    const std::string text = "HBA Model : A\r\nHBA Model : B\r\n";
+    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", 0), "A");
+    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", 1), "B");
+    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", text.size()), "");
+    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", text.size() + 10), "");
+    EXPECT_EQ(GetFibreChannelValue("BIOS Version\r\nno colon here\r\n", "BIOS Version", 0), "");
+}
+
+TEST(FibreChannelValue, FirmwareFirstWordNotAvailableFallsBack) {
+    // The first word of a firmware value decides the fallback; a BIOS
+    // version must be "N/A" exactly.
+    const std::string text =
+        "Flash Firmware Version : N/A (flash busy)\r\nBIOS Version : N/A pending\r\n"
+        "HBA VPD Information\r\nFlash Firmware Version : 8.08.231 (d0d5)\r\nBIOS Version : 3.63\r\n";
+    EXPECT_EQ(GetFibreChannelValue(text, "Flash Firmware Version", 0), "8.08.231");
+    EXPECT_EQ(GetFibreChannelValue(text, "BIOS Version", 0), "N/A pending");
+}
+
+}  // namespace
+}  // namespace velkor

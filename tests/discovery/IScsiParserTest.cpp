@@ -1,0 +1,201 @@
+#include "Transcripts.h"
+
+#include "discovery/IScsiParser.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace velkor {
+namespace {
+
+struct Adapter {
+    std::string model;
+    std::string firmware;
+    std::string rom;
+};
+
+struct TranscriptCase {
+    std::string transcript;
+    std::optional<std::vector<Adapter>> adapters;  // nothing: not an adapter listing
+};
+
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
+
+std::string TestName(const testing::TestParamInfo<TranscriptCase>& info) {
+    std::string name;
+    for (char c : info.param.transcript.substr(0, info.param.transcript.find('.'))) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
+}
+
+class IScsiTranscript : public testing::TestWithParam<TranscriptCase> {};
+
+TEST_P(IScsiTranscript, ReadsOneRecordPerAdapterInOutputOrder) {
+    const std::optional<std::vector<std::string>> blocks = CutIScsiBlocks(test::ReadTranscript(GetParam().transcript));
+    ASSERT_EQ(blocks.has_value(), GetParam().adapters.has_value());
+    if (!blocks) {
+        return;
+    }
+    std::vector<AdapterRecord> records;
+    for (std::size_t i = 0; i < blocks->size(); ++i) {
+        records.push_back(ReadIScsiRecord(static_cast<std::uint32_t>(i), (*blocks)[i]));
+    }
+    std::vector<AdapterRecord> expected;
+    for (std::size_t i = 0; i < GetParam().adapters->size(); ++i) {
+        const Adapter& a = (*GetParam().adapters)[i];
+        expected.push_back(AdapterRecord{{kAdapterIndex, std::to_string(i)},
+                                         {kModel, a.model},
+                                         {kFirmwareVersion, a.firmware},
+                                         {kBiosVersion, a.rom}});
+    }
+    EXPECT_EQ(records, expected);
+}
+
+const Adapter kPort10G{"IC-4032", "3.01.04.08", "2.01.22"};
+const Adapter kPort1G{"IC-4010", "2.00.00.07", "1.07.05"};
+
+INSTANTIATE_TEST_SUITE_P(
+    AdapterGenerations, IScsiTranscript,
+    testing::Values(TranscriptCase{"iscli.txt", std::vector<Adapter>{kPort10G, kPort10G}},
+                    TranscriptCase{"iscli-gen1-single.txt", std::vector<Adapter>{kPort1G}},
+                    TranscriptCase{"iscli-gen25-quad.txt",
+                                   std::vector<Adapter>(4, Adapter{"IC-8242", "5.04.00.17", "3.10.04 (UEFI)"})}),
+    TestName);
+
+// Only output with the port display marker lists adapters, possibly none.
+INSTANTIATE_TEST_SUITE_P(
+    AdapterListing, IScsiTranscript,
+    testing::Values(TranscriptCase{"iscli-no-adapter.txt", std::nullopt},
+                    TranscriptCase{"iscli-error.txt", std::nullopt},
+                    TranscriptCase{"iscli-board-type-without-marker.txt", std::nullopt},
+                    TranscriptCase{"iscli-marker-without-board-type.txt", std::vector<Adapter>{}}),
+    TestName);
+
+// Each lookup continues after the previous value's line: labels count only
+// in the order model, firmware, ROM, and first wherever they occur, also
+// inside a longer label.
+INSTANTIATE_TEST_SUITE_P(
+    LabelOrder, IScsiTranscript,
+    testing::Values(TranscriptCase{"iscli-rom-before-firmware.txt",
+                                   std::vector<Adapter>{{"IC-4032", "3.01.04.08", ""},
+                                                        {"IC-4032", "3.01.04.08", "2.01.23 (active)"}}},
+                    TranscriptCase{"iscli-nested-labels.txt",
+                                   std::vector<Adapter>{{"IC-82xx", "1.22.3", "3.10.04 (UEFI)"}}}),
+    TestName);
+
+// Leading spaces go, spaces before the carriage return stay; later colons
+// stay; a label line without ":" takes the next ":"; a value without a line
+// end is the rest, as it stands.
+INSTANTIATE_TEST_SUITE_P(
+    ValueText, IScsiTranscript,
+    testing::Values(TranscriptCase{"iscli-colons-spaces.txt",
+                                   std::vector<Adapter>{{"IC-4032   ", "3.01.04.08 (built 2021-04-19 10:22:31)",
+                                                         "\t2.01.22\t "},
+                                                        {"IC-4032 rev 2", "", "2.01.22"}}},
+                    TranscriptCase{"iscli-last-line.txt",
+                                   std::vector<Adapter>{{"IC-4010", "2.00.00.07", "   1.07.05  "}}},
+                    TranscriptCase{"iscli-cr-only.txt", std::vector<Adapter>{kPort10G, kPort1G}}),
+    TestName);
+
+// Adapters printed close together: every block spans at least 512
+// characters after its marker, so the first adapter's block reaches into the
+// second one, whose ROM line answers for the first.
+INSTANTIATE_TEST_SUITE_P(
+    BlockExtent, IScsiTranscript,
+    testing::Values(TranscriptCase{"iscli-close-adapters.txt",
+                                   std::vector<Adapter>{{"IC-4010", "2.00.00.07", "2.01.22"},
+                                                        {"IC-4032", "3.01.04.08", "2.01.22"},
+                                                        {"IC-8242", "5.04.00.17", "3.10.04"}}}),
+    TestName);
+
+TranscriptCase SixteenAdapters() {
+    std::vector<Adapter> adapters;
+    for (int n = 0; n < 16; ++n) {
+        const bool older = n < 8;
+        adapters.push_back({older ? "IC-4032" : "IC-8242", (older ? "3.01.04." : "5.04.00.") + std::to_string(n),
+                            (older ? "2." : "3.") + std::string(n < 10 ? "0" : "") + std::to_string(n)});
+    }
+    return TranscriptCase{"iscli-sixteen-adapters.txt", adapters};
+}
+
+INSTANTIATE_TEST_SUITE_P(ManyAdapters, IScsiTranscript, testing::Values(SixteenAdapters()), TestName);
+
+// Whatever the corpus holds: one block per "Board Type", in output order,
+// starting at its marker, reaching at least to the next one, and holding at
+// least the marker and 512 characters after it (fewer at the end).
+TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
+    const std::string start = "Board Type";
+    for (const std::string& name : test::TranscriptNames("iscli")) {
+        SCOPED_TRACE(name);
+        const std::string output = test::ReadTranscript(name);
+        const std::optional<std::vector<std::string>> blocks = CutIScsiBlocks(output);
+        ASSERT_EQ(blocks.has_value(), output.find("Displaying Port inst") != std::string::npos);
+        if (!blocks) {
+            continue;
+        }
+        ASSERT_EQ(blocks->size(), test::CountOccurrences(output, start));
+
+        std::size_t at = output.find(start);
+        for (const std::string& block : *blocks) {
+            ASSERT_NE(at, std::string::npos);
+            const std::size_t next = output.find(start, at + start.size());
+            const std::size_t nextOrEnd = next == std::string::npos ? output.size() : next;
+            EXPECT_EQ(output.compare(at, block.size(), block), 0);
+            EXPECT_EQ(block.size(), std::max(nextOrEnd - at, std::min<std::size_t>(output.size() - at, 522)));
+            at = next;
+        }
+    }
+}
+
+TEST(IScsiValue, CleaningKeepsSpacesBeforeTheCarriageReturn) {
+    struct Case {
+        std::string raw;
+        std::string cleaned;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"     ", ""},
+        {"  3.01  ", "3.01"},
+        {"  3.01  \r", "3.01  "},
+        {" 3 01 \n 4.0 \r", "3 01"},
+        {"\t3.01\t\r", "\t3.01\t"},
+        {" \r 3.01", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CleanIScsiValue(c.raw), c.cleaned) << '"' << c.raw << '"';
+    }
+}
+
+TEST(IScsiValue, LookupMovesThePositionPastWhatItRead) {
+    const std::string text = "Chip Model : A\r\nFirmware Version\r\n";
+    struct Case {
+        std::string label;
+        std::size_t from;
+        std::string value;
+        std::size_t position;
+    };
+    const Case cases[] = {
+        {"Chip Model", 0, "A", 15},             // past the carriage return
+        {"Chip Model", 1, "", 1},               // not found: stays
+        {"Firmware Version", 0, "", 17},        // no ":": past the label's first character
+        {"Chip", 0, "A", 15},
+        {"Model", 40, "", 40},
+    };
+    for (const Case& c : cases) {
+        std::size_t position = c.from;
+        EXPECT_EQ(GetIScsiValue(text, c.label, position), c.value) << c.label << " from " << c.from;
+        EXPECT_EQ(position, c.position) << c.label << " from " << c.from;
+    }
+    std::size_t position = 0;
+    EXPECT_EQ(GetIScsiValue("ROM Version:  2.01 ", "ROM Version", position), "  2.01 ");
+    EXPECT_EQ(position, 12u);  // past the ":" when no carriage return follows
+}
+
+}  // namespace
+}  // namespace velkor
