@@ -1,0 +1,38 @@
+// syvhost's command line.
+#ifndef SYVHOST_HOSTOPTIONS_H
+#define SYVHOST_HOSTOPTIONS_H
+
+#include <string>
+#include <vector>
+
+namespace syv {
+
+struct HostOptions {
+    std::string plugin;                // empty: the plug-in built beside syvhost
+    std::string tools;                 // empty: syvhost's own folder
+    std::string format = "mof";        // "mof" or "json"
+    int repeat = 1;
+    bool shutdownBetween = false;
+    int maxToolSeconds = 0;            // 0: the plug-in's timeouts stand
+    int logLevel = 1;
+    std::vector<std::string> classes;  // empty: DefaultClasses()
+};
+
+// Every class the plug-in serves, in the order of its constants table:
+// Fibre Channel first, then iSCSI.
+const std::vector<std::string>& DefaultClasses();
+
+// The parse's outcome: run with the options, or end at once with the exit
+// status, after the text has been written (help to standard output, a usage
+// error as one line to standard error).
+struct ParsedCommandLine {
+    bool run = false;
+    int exitStatus = 0;
+    HostOptions options;
+};
+
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+}  // namespace syv
+
+#endif
