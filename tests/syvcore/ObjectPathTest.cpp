@@ -1,0 +1,59 @@
+#include "TestSupport.h"
+
+namespace {
+
+using NORNSYV20::TCIMReference;
+using NORNSYV20::TCIMValue;
+using NORNSYV20::TCIMValueMap;
+
+boost::shared_ptr<NORNSYV20::ICIMNamespace> Namespace() { return syv::StandinHost::GetNamespace(); }
+
+TEST(ObjectPath, KeysInAlphabeticalOrderWithTheirValueForms) {
+    struct Case {
+        const char* what;
+        TCIMValueMap keys;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"order", {{"b", TCIMValue(std::uint32_t{1})}, {"a", TCIMValue("x")}, {"C", TCIMValue("y")}},
+         "root/ornsg:K.C=\"y\",a=\"x\",b=1"},
+        {"integers in decimal", {{"s", TCIMValue(std::uint16_t{65535})}, {"t", TCIMValue(std::uint32_t{4294967295u})}},
+         "root/ornsg:K.s=65535,t=4294967295"},
+        {"escapes", {{"k", TCIMValue("a\"b\\c")}}, "root/ornsg:K.k=\"a\\\"b\\\\c\""},
+        {"empty string", {{"k", TCIMValue("")}}, "root/ornsg:K.k=\"\""},
+        {"keyless", {}, "root/ornsg:K"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TCIMReference(Namespace(), "K", c.keys).ToObjectPath(), c.path) << c.what;
+    }
+}
+
+TEST(ObjectPath, ReferencesNestAsQuotedEscapedPaths) {
+    const TCIMReference inner(Namespace(), "E", {{"Name", TCIMValue("fw \"1\"")}});
+    const TCIMReference outer(Namespace(), "A", {{"Antecedent", TCIMValue(inner)}, {"Dependent", TCIMValue("d")}});
+    EXPECT_EQ(outer.ToObjectPath(),
+              "root/ornsg:A.Antecedent=\"root/ornsg:E.Name=\\\"fw \\\\\\\"1\\\\\\\"\\\"\",Dependent=\"d\"");
+}
+
+TEST(ObjectPath, NullNamespaceLeavesOutThePrefix) {
+    const TCIMReference bare(boost::shared_ptr<NORNSYV20::ICIMNamespace>(), "K", {{"k", TCIMValue("v")}});
+    EXPECT_EQ(bare.GetNamespaceName(), "");
+    EXPECT_EQ(bare.ToObjectPath(), "K.k=\"v\"");
+    // The reference the association builder starts from: no namespace, no
+    // class, no keys.
+    EXPECT_EQ(TCIMReference(boost::shared_ptr<NORNSYV20::ICIMNamespace>(), TCIMValueMap()).ToObjectPath(), "");
+}
+
+TEST(ObjectPath, ReferenceCopiesAreIndependent) {
+    TCIMReference copy{boost::shared_ptr<NORNSYV20::ICIMNamespace>(), TCIMValueMap()};
+    {
+        const TCIMReference original(Namespace(), "K", {{"k", TCIMValue("v")}});
+        copy = original;
+    }
+    EXPECT_EQ(copy.GetNamespaceName(), "root/ornsg");
+    EXPECT_EQ(copy.GetClassName(), "K");
+    ASSERT_EQ(copy.GetKeys().size(), 1u);
+    EXPECT_EQ(copy.ToObjectPath(), "root/ornsg:K.k=\"v\"");
+}
+
+}  // namespace
