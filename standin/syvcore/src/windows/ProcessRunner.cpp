@@ -1,0 +1,437 @@
+// The process runner on Windows: CreateProcessW with an explicit program and
+// a command line that parses back into the exact arguments, the child in a
+// job object of its own, both output pipes read with overlapped I/O on this
+// one thread, the job terminated on timeout or over-long output.
+#include "ProcessRunner.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+namespace syv {
+namespace detail {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kKilledSuffix = "; killed with its job object";
+
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { Close(); }
+
+    HANDLE Get() const { return handle_; }
+    bool IsOpen() const { return handle_ != nullptr; }
+    void Reset(HANDLE handle) {
+        Close();
+        handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    }
+    void Close() {
+        if (handle_ != nullptr) {
+            CloseHandle(handle_);
+            handle_ = nullptr;
+        }
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return std::string();
+    }
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    if (size > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr,
+                            nullptr);
+    }
+    return result;
+}
+
+// Refuses what is not UTF-8 rather than passing on replacement characters.
+std::wstring ToWide(const std::string& text, const std::string& what) {
+    if (text.empty()) {
+        return std::wstring();
+    }
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+        throw ProcessError(ProcessFailure::kNotStarted, what + " is too long");
+    }
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0);
+    if (size <= 0) {
+        throw ProcessError(ProcessFailure::kNotStarted, what + " is not valid UTF-8");
+    }
+    std::wstring result(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), &result[0], size);
+    return result;
+}
+
+std::string ErrorText(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return "no such file";
+    case ERROR_ACCESS_DENIED:
+        return "permission denied";
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+        return "not an executable format";
+    default:
+        break;
+    }
+    wchar_t* message = nullptr;
+    const DWORD size = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::string text = "Windows error " + std::to_string(error);
+    if (size > 0 && message != nullptr) {
+        std::string described = ToUtf8(std::wstring(message, size));
+        described.erase(described.find_last_not_of(" \t\r\n.") + 1);
+        if (!described.empty()) {
+            text += " (" + described + ")";
+        }
+    }
+    if (message != nullptr) {
+        LocalFree(message);
+    }
+    return text;
+}
+
+[[noreturn]] void ThrowNotStarted(const std::string& what, DWORD error) {
+    throw ProcessError(ProcessFailure::kNotStarted, what + ErrorText(error));
+}
+
+// Quotes one argument so that both CommandLineToArgvW and the C runtime's
+// parser give it back verbatim: backslashes are literal except before a
+// quote, where each must be doubled and the quote escaped.
+void AppendQuoted(std::wstring& line, const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += argument;
+        return;
+    }
+    line += L'"';
+    for (std::size_t i = 0;; ++i) {
+        std::size_t backslashes = 0;
+        while (i < argument.size() && argument[i] == L'\\') {
+            ++i;
+            ++backslashes;
+        }
+        if (i == argument.size()) {
+            line.append(backslashes * 2, L'\\');  // the closing quote follows
+            break;
+        }
+        if (argument[i] == L'"') {
+            line.append(backslashes * 2 + 1, L'\\');
+        } else {
+            line.append(backslashes, L'\\');
+        }
+        line += argument[i];
+    }
+    line += L'"';
+}
+
+std::wstring CommandLine(const std::wstring& program, const std::vector<std::string>& arguments) {
+    // The first word is parsed without escapes: quotes delimit it, and a
+    // path cannot hold one.
+    std::wstring line = L"\"" + program + L"\"";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        line += L' ';
+        AppendQuoted(line, ToWide(arguments[i], "argument " + std::to_string(i + 1)));
+    }
+    return line;
+}
+
+// One output stream: a named pipe whose server end is read here with
+// overlapped I/O and whose client end is the child's, inherited.
+class OutputPipe {
+public:
+    explicit OutputPipe(std::string& sink) : sink_(sink), buffer_(64 * 1024) {
+        static std::atomic<unsigned> counter(0);
+        const std::wstring name = L"\\\\.\\pipe\\velkor-syvcore-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(counter++);
+        server_.Reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED |
+                                                         FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0,
+                                       static_cast<DWORD>(buffer_.size()), 0, nullptr));
+        if (!server_.IsOpen()) {
+            ThrowNotStarted("cannot create a pipe: ", GetLastError());
+        }
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        client_.Reset(CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &inheritable, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!client_.IsOpen()) {
+            ThrowNotStarted("cannot open a pipe: ", GetLastError());
+        }
+        event_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event_.IsOpen()) {
+            ThrowNotStarted("cannot create an event: ", GetLastError());
+        }
+    }
+    OutputPipe(const OutputPipe&) = delete;
+    OutputPipe& operator=(const OutputPipe&) = delete;
+    // A read still in flight writes into this object: it must be cancelled
+    // and finished before the memory goes.
+    ~OutputPipe() {
+        if (pending_) {
+            CancelIoEx(server_.Get(), &overlapped_);
+            DWORD ignored = 0;
+            GetOverlappedResult(server_.Get(), &overlapped_, &ignored, TRUE);
+        }
+    }
+
+    HANDLE ClientEnd() const { return client_.Get(); }
+    void CloseClientEnd() { client_.Close(); }
+    HANDLE Event() const { return event_.Get(); }
+    bool IsOpen() const { return open_; }
+
+    // Starts the next read; the event signals its end.
+    void StartRead() {
+        overlapped_ = OVERLAPPED{};
+        overlapped_.hEvent = event_.Get();
+        if (ReadFile(server_.Get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), nullptr, &overlapped_) ||
+            GetLastError() == ERROR_IO_PENDING) {
+            pending_ = true;
+        } else {
+            open_ = false;  // ERROR_BROKEN_PIPE: every writer has gone
+        }
+    }
+
+    // Takes the finished read's bytes and starts the next read. Returns the
+    // byte count; the output has ended when IsOpen() turns false.
+    DWORD FinishRead() {
+        DWORD got = 0;
+        const BOOL ok = GetOverlappedResult(server_.Get(), &overlapped_, &got, FALSE);
+        pending_ = false;
+        if (!ok) {
+            open_ = false;
+            return 0;
+        }
+        sink_.append(buffer_.data(), got);
+        StartRead();
+        return got;
+    }
+
+private:
+    std::string& sink_;
+    std::vector<char> buffer_;
+    Handle server_;
+    Handle client_;
+    Handle event_;
+    OVERLAPPED overlapped_{};
+    bool pending_ = false;
+    bool open_ = true;
+};
+
+class AttributeList {
+public:
+    explicit AttributeList(std::vector<HANDLE>& inherited) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
+            ThrowNotStarted("cannot prepare the start: ", GetLastError());
+        }
+        // Only these handles reach the child, even when another thread
+        // starts a process with other inheritable handles at the same time.
+        if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                       inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            const DWORD error = GetLastError();
+            DeleteProcThreadAttributeList(list_);
+            ThrowNotStarted("cannot prepare the start: ", error);
+        }
+    }
+    AttributeList(const AttributeList&) = delete;
+    AttributeList& operator=(const AttributeList&) = delete;
+    ~AttributeList() { DeleteProcThreadAttributeList(list_); }
+
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+
+private:
+    std::vector<unsigned char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+Handle CreateKillingJob() {
+    Handle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job.IsOpen()) {
+        ThrowNotStarted("cannot create a job object: ", GetLastError());
+    }
+    // Should this host end without terminating the job, closing its handle
+    // still kills whatever the program left running.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        ThrowNotStarted("cannot set up a job object: ", GetLastError());
+    }
+    return job;
+}
+
+}  // namespace
+
+std::string ResolveProgramPath(const std::string& toolsFolder, const std::string& path) {
+    if (path.empty()) {
+        throw ProcessError(ProcessFailure::kNotStarted, "empty program path");
+    }
+    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    const bool drivePath = path.size() >= 3 &&
+                           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                           path[1] == ':' && isSeparator(path[2]);
+    const bool uncPath = path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]);
+    if (drivePath || uncPath) {
+        return path;
+    }
+    if (toolsFolder.empty()) {
+        throw ProcessError(ProcessFailure::kNotStarted, "relative path and no tools folder to resolve it against");
+    }
+    return toolsFolder + "/" + path;
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const ProcessLimits& limits) {
+    RequireNoNulBytes(program, arguments);
+    if (program.empty()) {
+        throw ProcessError(ProcessFailure::kNotStarted, "empty program path");
+    }
+    const std::wstring wideProgram = ToWide(program, "the program path");
+    if (wideProgram.find(L'"') != std::wstring::npos) {
+        throw ProcessError(ProcessFailure::kNotStarted, "the program path contains a quote");
+    }
+    std::wstring commandLine = CommandLine(wideProgram, arguments);
+
+    ProcessResult result;
+    OutputPipe out(result.standardOutput);
+    OutputPipe err(result.standardError);
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!input.IsOpen()) {
+        ThrowNotStarted("cannot open the null device: ", GetLastError());
+    }
+    Handle job = CreateKillingJob();
+
+    std::vector<HANDLE> inherited{input.Get(), out.ClientEnd(), err.ClientEnd()};
+    AttributeList attributes(inherited);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input.Get();
+    startup.StartupInfo.hStdOutput = out.ClientEnd();
+    startup.StartupInfo.hStdError = err.ClientEnd();
+    startup.lpAttributeList = attributes.Get();
+
+    const Clock::time_point deadline = Clock::now() + limits.timeout;
+    PROCESS_INFORMATION info{};
+    // The explicit application name: no search path, no shell. Suspended
+    // until it is in the job, so that nothing it starts escapes the job.
+    if (!CreateProcessW(wideProgram.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                        &startup.StartupInfo, &info)) {
+        ThrowNotStarted("", GetLastError());
+    }
+    Handle process(info.hProcess);
+    Handle thread(info.hThread);
+    if (!AssignProcessToJobObject(job.Get(), process.Get())) {
+        const DWORD error = GetLastError();
+        TerminateProcess(process.Get(), 1);
+        ThrowNotStarted("cannot put it into a job object: ", error);
+    }
+    // From here on, leaving by an exception closes the job, which kills it.
+    ResumeThread(thread.Get());
+    thread.Close();
+    input.Close();
+    out.CloseClientEnd();
+    err.CloseClientEnd();
+
+    const auto kill = [&] {
+        TerminateJobObject(job.Get(), 1);
+        WaitForSingleObject(process.Get(), 5000);
+    };
+
+    out.StartRead();
+    err.StartRead();
+    bool exited = false;
+    std::uint64_t outputBytes = 0;
+    for (;;) {
+        if (!out.IsOpen() && !err.IsOpen() && exited) {
+            break;
+        }
+        const Clock::duration remaining = deadline - Clock::now();
+        if (remaining <= Clock::duration::zero()) {
+            const bool stillRunning = WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+            kill();
+            throw ProcessError(ProcessFailure::kTimedOut,
+                               (stillRunning ? "still running after " : "output still open (held by a process it "
+                                                                        "started) after ") +
+                                   DescribeSeconds(limits.timeout) + kKilledSuffix);
+        }
+        HANDLE waitFor[3];
+        OutputPipe* pipes[3] = {nullptr, nullptr, nullptr};
+        DWORD count = 0;
+        for (OutputPipe* pipe : {&out, &err}) {
+            if (pipe->IsOpen()) {
+                pipes[count] = pipe;
+                waitFor[count++] = pipe->Event();
+            }
+        }
+        if (!exited) {
+            waitFor[count++] = process.Get();
+        }
+        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(remaining).count();
+        const DWORD signalled = WaitForMultipleObjects(
+            count, waitFor, FALSE, static_cast<DWORD>(std::min<long long>(waitMs, INFINITE - 1)));
+        if (signalled == WAIT_TIMEOUT) {
+            continue;
+        }
+        if (signalled >= WAIT_OBJECT_0 + count) {
+            const DWORD error = GetLastError();
+            kill();
+            ThrowNotStarted("cannot wait for it: ", error);
+        }
+        OutputPipe* pipe = pipes[signalled - WAIT_OBJECT_0];
+        if (pipe == nullptr) {
+            exited = true;
+            continue;
+        }
+        outputBytes += pipe->FinishRead();
+        if (outputBytes > limits.maxOutputBytes) {
+            kill();
+            throw ProcessError(ProcessFailure::kOutputTooLarge,
+                               "more than " + std::to_string(limits.maxOutputBytes) + " bytes of output" +
+                                   kKilledSuffix);
+        }
+    }
+
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.Get(), &exitCode)) {
+        ThrowNotStarted("cannot read its exit status: ", GetLastError());
+    }
+    // NTSTATUS errors (access violation, stack overflow, an abort by the
+    // runtime) are how Windows ends a crashed program.
+    if (exitCode >= 0xC0000000u) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(exitCode));
+        throw ProcessError(ProcessFailure::kCrashed, std::string("exit status ") + text);
+    }
+    result.exitCode = static_cast<int>(exitCode);
+    return result;
+}
+
+}  // namespace detail
+}  // namespace syv
