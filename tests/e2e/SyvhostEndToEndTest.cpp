@@ -1,0 +1,562 @@
+// syvhost run as a person runs it: a child process with a command line,
+// against tools folders made here from the transcript corpus, with the
+// simulated tools' fault knobs set through the environment.
+#include "ChildProcess.h"
+#include "MofChecker.h"
+#include "PluginLibrary.h"
+#include "plugin/Constants.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::ChildResult;
+using e2e::EnvironmentOverrides;
+using Json = nlohmann::ordered_json;
+
+#ifdef _WIN32
+const char* const kExeSuffix = ".exe";
+#else
+const char* const kExeSuffix = "";
+#endif
+
+// Generous: a run takes a second or two, under Wine a few more.
+const std::chrono::seconds kRunLimit(120);
+
+const std::vector<std::string> kAllClasses{
+    velkor::kFibreChannelRawDataClass,        velkor::kFibreChannelFirmwareElementClass,
+    velkor::kFibreChannelBiosElementClass,    velkor::kFibreChannelControllerFirmwareClass,
+    velkor::kFibreChannelControllerBiosClass, velkor::kFibreChannelControllerClass,
+    velkor::kIScsiRawDataClass,               velkor::kIScsiFirmwareElementClass,
+    velkor::kIScsiBiosElementClass,           velkor::kIScsiControllerFirmwareClass,
+    velkor::kIScsiControllerBiosClass,        velkor::kIScsiControllerClass,
+};
+
+const std::vector<std::string> kAssociationClasses{
+    velkor::kFibreChannelControllerFirmwareClass, velkor::kFibreChannelControllerBiosClass,
+    velkor::kIScsiControllerFirmwareClass, velkor::kIScsiControllerBiosClass};
+
+// The classes that the inventories feed, without the raw-data classes
+// (whose iSCSI capture runs its tool on every query).
+std::vector<std::string> InventoryClasses() {
+    std::vector<std::string> classes;
+    for (const std::string& name : kAllClasses) {
+        if (name != velkor::kFibreChannelRawDataClass && name != velkor::kIScsiRawDataClass) {
+            classes.push_back(name);
+        }
+    }
+    return classes;
+}
+
+// The default transcripts describe three Fibre Channel ports and two iSCSI
+// ports: one instance of every per-adapter class for each, one raw-data
+// instance per tool.
+std::size_t ExpectedCount(const std::string& className) {
+    if (className == velkor::kFibreChannelRawDataClass || className == velkor::kIScsiRawDataClass) {
+        return 1;
+    }
+    return className.find("FibreChannel") != std::string::npos ? 3 : 2;
+}
+
+std::string BinFolder() { return syv::ProgramFolder(); }
+
+std::string SyvhostPath() { return BinFolder() + "/syvhost" + kExeSuffix; }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start));
+    }
+    return lines;
+}
+
+// Only what a person sees: a report on standard output must be read back
+// before anything else is checked.
+Json ParseJsonReport(const ChildResult& result) {
+    EXPECT_FALSE(result.timedOut);
+    return Json::parse(result.standardOutput);
+}
+
+const Json& Property(const Json& instance, const std::string& name) {
+    for (const Json& property : instance["properties"]) {
+        if (property["name"] == name) {
+            return property["value"];
+        }
+    }
+    throw std::runtime_error("no property " + name + " in " + instance["path"].get<std::string>());
+}
+
+std::map<std::string, std::size_t> CountByClass(const Json& instances) {
+    std::map<std::string, std::size_t> counts;
+    for (const Json& instance : instances) {
+        ++counts[instance["class"].get<std::string>()];
+    }
+    return counts;
+}
+
+// A MOF value and the JSON value of the same property say the same thing.
+void ExpectSameValue(const e2e::MofValue& mof, const Json& json, const std::string& where) {
+    switch (mof.kind) {
+        case e2e::MofValue::kNull: EXPECT_TRUE(json.is_null()) << where; break;
+        case e2e::MofValue::kString: EXPECT_EQ(json, mof.text) << where; break;
+        case e2e::MofValue::kNumber: EXPECT_EQ(json.dump(), mof.text) << where; break;
+        case e2e::MofValue::kArray:
+            ASSERT_TRUE(json.is_array()) << where;
+            ASSERT_EQ(json.size(), mof.elements.size()) << where;
+            for (std::size_t i = 0; i < mof.elements.size(); ++i) {
+                ExpectSameValue(mof.elements[i], json[i], where + "[" + std::to_string(i) + "]");
+            }
+            break;
+    }
+}
+
+class SyvhostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        work_ = BinFolder() + "/../e2e-work/" + info->test_suite_name() + "." + info->name();
+        fs::remove_all(work_);
+        fs::create_directories(work_);
+    }
+
+    // A tools folder holding the simulated tools, each with the named corpus
+    // transcript as its default output; an empty name leaves that tool out.
+    std::string MakeTools(const std::string& scliTranscript = "scli.txt",
+                          const std::string& iscliTranscript = "iscli.txt") {
+        const std::string tools = work_ + "/tools";
+        fs::create_directories(tools + "/qlogic");
+        const std::pair<std::string, std::string> entries[] = {{"scli", scliTranscript},
+                                                               {"iscli", iscliTranscript}};
+        for (const auto& entry : entries) {
+            if (entry.second.empty()) {
+                continue;
+            }
+            const std::string target = tools + "/qlogic/" + entry.first;
+            fs::copy_file(BinFolder() + "/qlogic/" + entry.first + ".exe", target + ".exe",
+                          fs::copy_options::overwrite_existing);
+            fs::copy_file(std::string(VELKOR_TRANSCRIPTS_DIR) + "/" + entry.second, target + ".txt",
+                          fs::copy_options::overwrite_existing);
+        }
+        return tools;
+    }
+
+    ChildResult Syvhost(const std::vector<std::string>& arguments, const EnvironmentOverrides& environment = {}) {
+        return e2e::RunChild(SyvhostPath(), arguments, environment, work_, kRunLimit);
+    }
+
+    // One JSON run and one MOF run of the same command line: the MOF report
+    // must be well formed and say what the JSON report says.
+    Json RunBothFormats(const std::vector<std::string>& arguments, int expectedExit,
+                        const EnvironmentOverrides& environment = {}) {
+        const ChildResult json = Syvhost(Concat({"--format", "json"}, arguments), environment);
+        EXPECT_EQ(json.exitStatus, expectedExit) << json.standardError;
+        const Json document = ParseJsonReport(json);
+
+        const ChildResult mof = Syvhost(arguments, environment);
+        EXPECT_EQ(mof.exitStatus, expectedExit) << mof.standardError;
+        EXPECT_FALSE(mof.timedOut);
+        e2e::MofDocument mofDocument;
+        try {
+            mofDocument = e2e::ReadMofReport(mof.standardOutput);
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << "malformed MOF report: " << error.what() << "\n" << mof.standardOutput;
+            return document;
+        }
+        ExpectMofMatchesJson(mofDocument, document);
+        return document;
+    }
+
+    static void ExpectMofMatchesJson(const e2e::MofDocument& mof, const Json& json) {
+        std::vector<const Json*> instances;
+        for (const Json& query : json["queries"]) {
+            for (const Json& instance : query["instances"]) {
+                instances.push_back(&instance);
+            }
+        }
+        ASSERT_EQ(mof.instances.size(), instances.size());
+        for (std::size_t i = 0; i < instances.size(); ++i) {
+            const Json& instance = *instances[i];
+            EXPECT_EQ(mof.instances[i].className, instance["class"]);
+            const Json& properties = instance["properties"];
+            ASSERT_EQ(mof.instances[i].properties.size(), properties.size());
+            for (std::size_t p = 0; p < properties.size(); ++p) {
+                const auto& property = mof.instances[i].properties[p];
+                EXPECT_EQ(property.first, properties[p]["name"]);
+                ExpectSameValue(property.second, properties[p]["value"], instance["path"].get<std::string>() + " " +
+                                                                              property.first);
+            }
+        }
+        // One heading per query, one failure line per failed query.
+        std::size_t failed = 0;
+        for (const Json& query : json["queries"]) {
+            failed += query["error"].is_null() ? 0 : 1;
+        }
+        EXPECT_EQ(mof.comments.size(), 1 + json["queries"].size() + failed);
+    }
+
+    std::string work_;
+};
+
+TEST_F(SyvhostTest, WithoutClassesQueriesAllTwelveInTableOrder) {
+    const std::string tools = MakeTools();
+    const Json document = RunBothFormats({"--tools", tools}, 0);
+
+    ASSERT_EQ(document["queries"].size(), 1u);
+    const Json& query = document["queries"][0];
+    EXPECT_EQ(query["classes"], Json(kAllClasses));
+    EXPECT_TRUE(query["error"].is_null());
+    // Instances come class by class, in the order of the request.
+    std::size_t position = 0;
+    std::map<std::string, std::size_t> counts;
+    for (const Json& instance : query["instances"]) {
+        const std::string className = instance["class"];
+        while (position < kAllClasses.size() && kAllClasses[position] != className) {
+            ++position;
+        }
+        ASSERT_LT(position, kAllClasses.size()) << className << " out of order";
+        ++counts[className];
+    }
+    for (const std::string& className : kAllClasses) {
+        EXPECT_EQ(counts[className], ExpectedCount(className)) << className;
+    }
+}
+
+TEST_F(SyvhostTest, EveryClassAloneGivesOnlyItsOwnInstances) {
+    const std::string tools = MakeTools();
+    for (const std::string& className : kAllClasses) {
+        const ChildResult result = Syvhost({"--tools", tools, "--format", "json", className});
+        EXPECT_EQ(result.exitStatus, 0) << className << ": " << result.standardError;
+        const Json document = ParseJsonReport(result);
+        const std::map<std::string, std::size_t> counts = CountByClass(document["queries"][0]["instances"]);
+        EXPECT_EQ(counts, (std::map<std::string, std::size_t>{{className, ExpectedCount(className)}})) << className;
+    }
+}
+
+TEST_F(SyvhostTest, AssociationsAlonePointAtTheInstancesAFullQueryReports) {
+    const std::string tools = MakeTools();
+    const Json full = ParseJsonReport(Syvhost({"--tools", tools, "--format", "json"}));
+    std::set<std::string> paths;
+    for (const Json& instance : full["queries"][0]["instances"]) {
+        paths.insert(instance["path"].get<std::string>());
+    }
+
+    const Json document = RunBothFormats(Concat({"--tools", tools}, kAssociationClasses), 0);
+    const Json& instances = document["queries"][0]["instances"];
+    std::map<std::string, std::size_t> expected;
+    for (const std::string& className : kAssociationClasses) {
+        expected[className] = ExpectedCount(className);
+    }
+    // The controllers and elements that the associations look up are not
+    // results of this query.
+    EXPECT_EQ(CountByClass(instances), expected);
+    std::set<std::string> dependents;
+    for (const Json& instance : instances) {
+        const std::string antecedent = Property(instance, "Antecedent");
+        const std::string dependent = Property(instance, "Dependent");
+        EXPECT_EQ(paths.count(antecedent), 1u) << antecedent;
+        EXPECT_EQ(paths.count(dependent), 1u) << dependent;
+        dependents.insert(instance["class"].get<std::string>() + " " + dependent);
+    }
+    // Each association class pairs every controller once.
+    EXPECT_EQ(dependents.size(), instances.size());
+}
+
+TEST_F(SyvhostTest, RepeatedQueriesUseTheCollectedInventories) {
+    const std::string tools = MakeTools();
+    const ChildResult result = Syvhost(Concat({"--tools", tools, "--format", "json", "--repeat", "2"}, InventoryClasses()));
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const Json document = ParseJsonReport(result);
+    ASSERT_EQ(document["queries"].size(), 2u);
+    const Json& first = document["queries"][0];
+    const Json& second = document["queries"][1];
+    ASSERT_EQ(first["tool_runs"].size(), 2u);
+    EXPECT_EQ(first["tool_runs"][0]["command"], velkor::kFibreChannelToolPath);
+    EXPECT_EQ(first["tool_runs"][1]["command"], velkor::kIScsiToolPath);
+    EXPECT_TRUE(second["tool_runs"].empty()) << second["tool_runs"].dump();
+    EXPECT_EQ(second["instances"], first["instances"]);
+}
+
+TEST_F(SyvhostTest, ShutdownBetweenRepeatsCollectsAgain) {
+    const std::string tools = MakeTools();
+    const ChildResult result = Syvhost(
+        Concat({"--tools", tools, "--format", "json", "--repeat", "2", "--shutdown-between"}, InventoryClasses()));
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const Json document = ParseJsonReport(result);
+    ASSERT_EQ(document["queries"].size(), 2u);
+    const Json& first = document["queries"][0];
+    const Json& second = document["queries"][1];
+    EXPECT_EQ(first["tool_runs"].size(), 2u);
+    EXPECT_EQ(second["tool_runs"], first["tool_runs"]);
+    EXPECT_EQ(second["instances"], first["instances"]);
+}
+
+TEST_F(SyvhostTest, AMissingToolFailsTheQueryAndIsReported) {
+    const std::string tools = MakeTools("", "iscli.txt");
+    const Json document = RunBothFormats({"--tools", tools, velkor::kFibreChannelControllerClass}, 1);
+    const Json& query = document["queries"][0];
+    EXPECT_TRUE(query["instances"].empty());
+    EXPECT_EQ(query["error"]["status"], 6);
+    ASSERT_EQ(query["tool_runs"].size(), 1u);
+    EXPECT_EQ(query["tool_runs"][0]["outcome"].get<std::string>().rfind("failed: ", 0), 0u);
+
+    // The other tool is still there, and its classes still work.
+    const ChildResult iscsi = Syvhost({"--tools", tools, velkor::kIScsiControllerClass});
+    EXPECT_EQ(iscsi.exitStatus, 0) << iscsi.standardError;
+}
+
+TEST_F(SyvhostTest, AFailedDiscoveryIsRunAgainByTheNextRepeat) {
+    const std::string tools = MakeTools();
+    const std::string marker = work_ + "/scli-crashed";
+    const ChildResult result =
+        Syvhost({"--tools", tools, "--format", "json", "--repeat", "2", velkor::kFibreChannelControllerClass},
+                {{"SCLI_CRASH_ONCE", marker}});
+    EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+    EXPECT_TRUE(fs::exists(marker));
+    const Json document = ParseJsonReport(result);
+    ASSERT_EQ(document["queries"].size(), 2u);
+    const Json& failed = document["queries"][0];
+    const Json& recovered = document["queries"][1];
+    EXPECT_EQ(failed["error"]["status"], 7);
+    EXPECT_TRUE(failed["instances"].empty());
+    EXPECT_TRUE(recovered["error"].is_null());
+    EXPECT_EQ(recovered["instances"].size(), 3u);
+    ASSERT_EQ(recovered["tool_runs"].size(), 1u);
+    EXPECT_EQ(recovered["tool_runs"][0]["outcome"], "ok");
+}
+
+TEST_F(SyvhostTest, ACrashingToolFailsDiscoveryButOnlyLogsARawDataCapture) {
+    const std::string tools = MakeTools();
+    const EnvironmentOverrides crash{{"SCLI_CRASH", "1"}, {"ISCLI_CRASH", "1"}};
+    const Json discovery = RunBothFormats({"--tools", tools, velkor::kFibreChannelControllerClass}, 1, crash);
+    EXPECT_EQ(discovery["queries"][0]["error"]["status"], 7);
+
+    const ChildResult raw =
+        Syvhost({"--tools", tools, "--format", "json", velkor::kIScsiRawDataClass}, crash);
+    EXPECT_EQ(raw.exitStatus, 0);
+    const Json document = ParseJsonReport(raw);
+    const Json& query = document["queries"][0];
+    EXPECT_TRUE(query["instances"].empty());
+    ASSERT_EQ(query["log"].size(), 1u);
+    EXPECT_EQ(query["log"][0]["level"], 1);
+    const std::string message = query["log"][0]["message"];
+    EXPECT_EQ(message.rfind(velkor::kIScsiToolPath + " aborted: ", 0), 0u) << message;
+    // Level 1 reaches standard error at the default log level.
+    EXPECT_NE(raw.standardError.find(message), std::string::npos) << raw.standardError;
+}
+
+TEST_F(SyvhostTest, AHangingToolIsCutOffAtTheCappedTimeout) {
+    const std::string tools = MakeTools();
+    const ChildResult result = Syvhost({"--tools", tools, "--format", "json", "--max-tool-seconds", "1",
+                                        velkor::kFibreChannelControllerClass},
+                                       {{"SCLI_DELAY_MS", "600000"}});
+    ASSERT_FALSE(result.timedOut) << "syvhost did not end within " << kRunLimit.count() << " s";
+    EXPECT_EQ(result.exitStatus, 1);
+    const Json document = ParseJsonReport(result);
+    const Json& query = document["queries"][0];
+    EXPECT_EQ(query["error"]["status"], 8);
+    ASSERT_EQ(query["tool_runs"].size(), 1u);
+    EXPECT_EQ(query["tool_runs"][0]["timeout"], 300);  // as asked; the cap is the host's
+}
+
+TEST_F(SyvhostTest, AnUnservedClassEndsTheQueryAfterWhatWasCommitted) {
+    const std::string tools = MakeTools();
+    const std::string unserved = "CIM_UnservedClass";
+    const Json document =
+        RunBothFormats({"--tools", tools, velkor::kFibreChannelControllerClass, unserved}, 1);
+    const Json& query = document["queries"][0];
+    EXPECT_EQ(query["instances"].size(), 3u);
+    EXPECT_EQ(query["error"]["status"], 2);
+    EXPECT_NE(query["error"]["message"].get<std::string>().find(unserved), std::string::npos);
+
+    const ChildResult mof = Syvhost({"--tools", tools, velkor::kFibreChannelControllerClass, unserved});
+    const std::vector<std::string> lines = Lines(mof.standardOutput);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("// query 1 failed: status 2: ", 0), 0u) << lines.back();
+
+    // Letter case counts: the name reaches the plug-in as typed.
+    const std::string lowered = "ornsg_qlogicfibrechannelscsiprotocolcontroller";
+    const ChildResult wrongCase = Syvhost({"--tools", tools, "--format", "json", lowered});
+    EXPECT_EQ(wrongCase.exitStatus, 1);
+    const Json refused = ParseJsonReport(wrongCase);
+    EXPECT_EQ(refused["queries"][0]["classes"][0], lowered);
+    EXPECT_EQ(refused["queries"][0]["error"]["status"], 2);
+}
+
+TEST_F(SyvhostTest, JsonReportHoldsEveryField) {
+    const std::string tools = MakeTools();
+    const ChildResult result = Syvhost(
+        {"--tools", tools, "--format", "json", velkor::kFibreChannelControllerClass, velkor::kIScsiBiosElementClass});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    const Json document = ParseJsonReport(result);
+
+    EXPECT_EQ(document["plugin"].dump(), R"({"name":"Velkor Collector","version":"1.0","revision":"1.0","flags":0})");
+    ASSERT_EQ(document["queries"].size(), 1u);
+    const Json& query = document["queries"][0];
+    EXPECT_EQ(query["classes"], Json({velkor::kFibreChannelControllerClass, velkor::kIScsiBiosElementClass}));
+    EXPECT_TRUE(query["error"].is_null());
+
+    ASSERT_EQ(query["instances"].size(), 5u);
+    const Json& controller = query["instances"][2];
+    EXPECT_EQ(controller["class"], velkor::kFibreChannelControllerClass);
+    EXPECT_EQ(controller["path"],
+              "root/ornsg:ORNSG_QLogicFibreChannelSCSIProtocolController.CreationClassName="
+              "\"ORNSG_QLogicFibreChannelSCSIProtocolController\",DeviceID=\"QLogic Fibre Channel3\","
+              "SystemCreationClassName=\"ORN\",SystemName=\"LOCALHOST\"");
+    const Json expectedProperties = Json::parse(R"([
+        {"name": "SystemCreationClassName", "type": "string", "value": "ORN"},
+        {"name": "SystemName", "type": "string", "value": "LOCALHOST"},
+        {"name": "CreationClassName", "type": "string", "value": "ORNSG_QLogicFibreChannelSCSIProtocolController"},
+        {"name": "DeviceID", "type": "string", "value": "QLogic Fibre Channel3"},
+        {"name": "OtherIdentifyingInfo", "type": "string[]", "value": ["FCX-820S", "QLogic Fibre Channel3"]},
+        {"name": "ControllerNum", "type": "uint32", "value": 2},
+        {"name": "ControllerType", "type": "string", "value": "FCX-820S"}])");
+    EXPECT_EQ(controller["properties"], expectedProperties);
+
+    const Json& bios = query["instances"][4];
+    EXPECT_EQ(bios["class"], velkor::kIScsiBiosElementClass);
+    EXPECT_EQ(Property(bios, "Name"), "QLogic iScsi HBA2 BIOS");
+    EXPECT_EQ(Property(bios, "SoftwareElementID"), "QLogic iScsi HBA BIOS2");
+
+    EXPECT_EQ(query["tool_runs"].dump(),
+              R"([{"command":"qlogic//scli.exe","arguments":["-z"],"timeout":300,"outcome":"ok"},)"
+              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok"}])");
+    ASSERT_EQ(query["log"].size(), 2u);
+    for (const Json& entry : query["log"]) {
+        EXPECT_EQ(entry["level"], 3);
+        EXPECT_EQ(entry["message"].get<std::string>().rfind("Got iscsi controller info following: \n", 0), 0u);
+    }
+}
+
+TEST_F(SyvhostTest, ToolOutputWithAnyBytesMakesValidReports) {
+    const std::string tools = MakeTools();
+    const std::string odd = "odd \x01\x7f\xff \"quoted\" back\\slash\ttab";
+    WriteFile(tools + "/qlogic/iscli.txt", ReadFile(tools + "/qlogic/iscli.txt") + odd + "\r\n");
+
+    const ChildResult json = Syvhost({"--tools", tools, "--format", "json", velkor::kIScsiRawDataClass});
+    EXPECT_EQ(json.exitStatus, 0) << json.standardError;
+    const Json document = ParseJsonReport(json);
+    const Json& lines = Property(document["queries"][0]["instances"][0], "RawResults");
+    const std::string replaced = "odd \x01\x7f\xef\xbf\xbd \"quoted\" back\\slash\ttab";
+    bool found = false;
+    for (const Json& line : lines) {
+        found = found || line.get<std::string>().find(replaced) != std::string::npos;
+    }
+    EXPECT_TRUE(found) << lines.dump();
+
+    const ChildResult mof = Syvhost({"--tools", tools, velkor::kIScsiRawDataClass});
+    const e2e::MofDocument parsed = e2e::ReadMofReport(mof.standardOutput);
+    ASSERT_EQ(parsed.instances.size(), 1u);
+    found = false;
+    for (const auto& property : parsed.instances[0].properties) {
+        for (const e2e::MofValue& line : property.second.elements) {
+            found = found || line.text.find(odd) != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(found) << "the MOF report does not give the line back byte for byte";
+}
+
+TEST_F(SyvhostTest, TheSameInputsGiveTheSameReports) {
+    const std::string tools = MakeTools();
+    const std::vector<std::vector<std::string>> commandLines{
+        {"--tools", tools},
+        {"--tools", tools, "--format", "json", "--repeat", "2"},
+        {"--tools", work_ + "/nowhere", "--format", "json"},
+    };
+    for (const std::vector<std::string>& arguments : commandLines) {
+        const ChildResult first = Syvhost(arguments);
+        const ChildResult second = Syvhost(arguments);
+        EXPECT_FALSE(first.standardOutput.empty());
+        EXPECT_EQ(first.standardOutput, second.standardOutput) << arguments.back();
+        EXPECT_EQ(first.exitStatus, second.exitStatus);
+    }
+}
+
+TEST_F(SyvhostTest, AMissingToolsFolderIsAWarningAndTheToolsFail) {
+    const std::string nowhere = work_ + "/nowhere";
+    const Json document = RunBothFormats({"--tools", nowhere, velkor::kIScsiControllerClass}, 1);
+    EXPECT_EQ(document["queries"][0]["error"]["status"], 6);
+
+    const ChildResult result = Syvhost({"--tools", nowhere, velkor::kIScsiControllerClass});
+    const std::vector<std::string> lines = Lines(result.standardError);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind("syvhost: warning: ", 0), 0u) << result.standardError;
+    EXPECT_NE(lines.front().find("nowhere"), std::string::npos);
+}
+
+TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
+    const std::string garbage = work_ + "/garbage-library";
+    WriteFile(garbage, "this is not a library\n");
+    const struct {
+        std::vector<std::string> arguments;
+        std::string says;
+    } cases[] = {
+        {{"--plugin", work_ + "/missing-library"}, "does not exist"},
+        {{"--plugin", work_}, "is a folder"},
+        {{"--plugin", garbage}, "cannot load"},
+        {{"--plugin", BinFolder() + "/" + VELKOR_SYVCORE_FILE}, "is not a plug-in"},
+        {{"--no-such-option"}, "--no-such-option"},
+        {{"--format", "xml"}, "xml"},
+        {{"--repeat", "0"}, "--repeat"},
+        {{"--repeat", "many"}, "--repeat"},
+        {{"--max-tool-seconds", "-1"}, "--max-tool-seconds"},
+        {{"--log-level"}, "--log-level"},
+    };
+    for (const auto& c : cases) {
+        const ChildResult result = Syvhost(c.arguments);
+        const std::string what = c.arguments.back();
+        EXPECT_EQ(result.exitStatus, 2) << what;
+        EXPECT_EQ(result.standardOutput, "") << what;
+        const std::vector<std::string> lines = Lines(result.standardError);
+        ASSERT_EQ(lines.size(), 1u) << what << ": " << result.standardError;
+        EXPECT_EQ(lines[0].rfind("syvhost: ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(c.says), std::string::npos) << lines[0];
+    }
+}
+
+TEST_F(SyvhostTest, HelpDescribesEveryOptionWithAnExample) {
+    const ChildResult result = Syvhost({"--help"});
+    EXPECT_EQ(result.exitStatus, 0);
+    for (const char* option :
+         {"--plugin", "--tools", "--format", "--repeat", "--shutdown-between", "--max-tool-seconds", "--log-level"}) {
+        const std::size_t at = result.standardOutput.find(option);
+        ASSERT_NE(at, std::string::npos) << option;
+        const std::size_t lineEnd = result.standardOutput.find('\n', at);
+        const std::string rest = result.standardOutput.substr(at, lineEnd - at);
+        EXPECT_NE(rest.find("Example: "), std::string::npos) << rest;
+    }
+}
+
+}  // namespace
