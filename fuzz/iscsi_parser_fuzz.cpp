@@ -1,0 +1,44 @@
+// iSCSI parsing of arbitrary output: blocks only for an adapter listing, one
+// per "Board Type", each a bounded window from its marker, every field
+// present and well formed.
+#include "FuzzCheck.h"
+
+#include "discovery/IScsiParser.h"
+#include "plugin/Constants.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace velkor;
+    const std::string output(reinterpret_cast<const char*>(data), size);
+    const std::optional<std::vector<std::string>> blocks = CutIScsiBlocks(output);
+    FUZZ_CHECK(blocks.has_value() == (output.find(kIScsiPresenceMarker) != std::string::npos));
+    if (!blocks) {
+        return 0;
+    }
+    FUZZ_CHECK(blocks->size() == fuzz::CountOccurrences(output, kIScsiBlockStart));
+
+    std::size_t at = output.find(kIScsiBlockStart);
+    for (std::size_t i = 0; i < blocks->size(); ++i) {
+        const std::string& block = (*blocks)[i];
+        FUZZ_CHECK(at != std::string::npos);
+        FUZZ_CHECK(output.compare(at, block.size(), block) == 0);
+        const std::size_t next = output.find(kIScsiBlockStart, at + kIScsiBlockStart.size());
+        FUZZ_CHECK(at + block.size() >= (next == std::string::npos ? output.size() : next));
+        FUZZ_CHECK(block.size() >= std::min(output.size() - at, kIScsiBlockStart.size() + kIScsiMinimumBlockTail));
+        at = next;
+
+        const AdapterRecord record = ReadIScsiRecord(static_cast<std::uint32_t>(i), block);
+        FUZZ_CHECK(record.size() == 4);
+        FUZZ_CHECK(GetField(record, kAdapterIndex) == std::to_string(i));
+        for (int field : {kModel, kBiosVersion, kFirmwareVersion}) {
+            FUZZ_CHECK(fuzz::IsRestOrCleaned(GetField(record, field), block, false));
+        }
+    }
+    return 0;
+}
