@@ -17,7 +17,9 @@ class SYV_API ICIMNamespace {
 public:
     virtual ~ICIMNamespace();
 
-    // The class of that name. Throws TSYVException when there is none.
+    // The class of that name, exactly as spelled. A name the namespace does
+    // not define still gives a class that answers its name; creating or
+    // enumerating its instances throws TSYVException.
     virtual boost::shared_ptr<ICIMClass> GetClass(const std::string& className, TCIMValueMap context) = 0;
 
     // The namespace's name, as object paths print it.
