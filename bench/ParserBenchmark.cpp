@@ -125,6 +125,6 @@ void BM_IScsi(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FibreChannel)->Arg(1)->Arg(64)->Arg(1024)->Arg(8192)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FibreChannel)->Arg(1)->Arg(64)->Arg(1024)->Arg(8192)->Arg(32768)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FibreChannelWithoutEndMarkers)->Arg(8192)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_IScsi)->Arg(1)->Arg(64)->Arg(1024)->Arg(8192)->Arg(16384)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IScsi)->Arg(1)->Arg(64)->Arg(1024)->Arg(8192)->Arg(16384)->Arg(65536)->Unit(benchmark::kMicrosecond);
