@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <algorithm>
 #include <optional>
 #include <ostream>

@@ -2,6 +2,7 @@
 #ifndef VELKOR_TESTS_DISCOVERY_TRANSCRIPTS_H
 #define VELKOR_TESTS_DISCOVERY_TRANSCRIPTS_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
