@@ -1,6 +1,6 @@
 // The discovery objects inside a query of the stand-in host, running the
 // simulated tools as real child processes.
-#include "Environment.h"
+#include "TestEnvironment.h"
 #include "Transcripts.h"
 
 #include "discovery/QLogicFibreChannelDiscovery.h"
@@ -62,7 +62,7 @@ protected:
         QLogicFibreChannelInventory::Destroy();
         QLogicIScsiInventory::Destroy();
         for (const char* name : {"SCLI_TRANSCRIPT", "ISCLI_TRANSCRIPT", "SCLI_CRASH", "ISCLI_CRASH", "SCLI_EXIT_CODE"}) {
-            test::UnsetEnvironment(name);
+            testsupport::UnsetEnvironment(name);
         }
     }
 
@@ -128,7 +128,7 @@ TEST_F(DiscoveryTest, FibreChannelRecordsTheDefaultMachineAndKeepsTheOutput) {
 }
 
 TEST_F(DiscoveryTest, FibreChannelReadsSixteenAdaptersInOutputOrder) {
-    test::SetEnvironment("SCLI_TRANSCRIPT", test::TranscriptPath("scli-sixteen-adapters.txt"));
+    testsupport::SetEnvironment("SCLI_TRANSCRIPT", test::TranscriptPath("scli-sixteen-adapters.txt"));
     const syv::QueryReport report = DiscoverFibreChannel();
     ASSERT_FALSE(report.failed) << report.message;
 
@@ -141,10 +141,10 @@ TEST_F(DiscoveryTest, FibreChannelReadsSixteenAdaptersInOutputOrder) {
 
 TEST_F(DiscoveryTest, FibreChannelOutputWithoutAdaptersLeavesCounterAndOutputAlone) {
     // A failing exit code alone is no failure: the output decides.
-    test::SetEnvironment("SCLI_EXIT_CODE", "3");
+    testsupport::SetEnvironment("SCLI_EXIT_CODE", "3");
     for (const char* transcript : {"scli-no-adapter.txt", "scli-error.txt"}) {
         SCOPED_TRACE(transcript);
-        test::SetEnvironment("SCLI_TRANSCRIPT", test::TranscriptPath(transcript));
+        testsupport::SetEnvironment("SCLI_TRANSCRIPT", test::TranscriptPath(transcript));
         const syv::QueryReport report = DiscoverFibreChannel();
         ASSERT_FALSE(report.failed) << report.message;
         EXPECT_EQ(report.toolRuns.size(), 1u);
@@ -182,7 +182,7 @@ TEST_F(DiscoveryTest, IScsiRecordsTheDefaultMachineAndLogsEachBlock) {
 }
 
 TEST_F(DiscoveryTest, IScsiReadsSixteenAdaptersInOutputOrder) {
-    test::SetEnvironment("ISCLI_TRANSCRIPT", test::TranscriptPath("iscli-sixteen-adapters.txt"));
+    testsupport::SetEnvironment("ISCLI_TRANSCRIPT", test::TranscriptPath("iscli-sixteen-adapters.txt"));
     const syv::QueryReport report = DiscoverIScsi();
     ASSERT_FALSE(report.failed) << report.message;
 
@@ -204,7 +204,7 @@ TEST_F(DiscoveryTest, IScsiCounterIsWrittenOnlyForAnAdapterListing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.transcript);
         count_ = kUntouched;
-        test::SetEnvironment("ISCLI_TRANSCRIPT", test::TranscriptPath(c.transcript));
+        testsupport::SetEnvironment("ISCLI_TRANSCRIPT", test::TranscriptPath(c.transcript));
         const syv::QueryReport report = DiscoverIScsi();
         ASSERT_FALSE(report.failed) << report.message;
         EXPECT_EQ(count_, c.count);
@@ -224,8 +224,8 @@ TEST_F(DiscoveryTest, ToolThatCannotRunThrowsBeforeAnythingIsAppended) {
          NORNSYV20::TSYVStatusCode::kProgramNotStarted},
         {"crashing tools",
          [] {
-             test::SetEnvironment("SCLI_CRASH", "1");
-             test::SetEnvironment("ISCLI_CRASH", "1");
+             testsupport::SetEnvironment("SCLI_CRASH", "1");
+             testsupport::SetEnvironment("ISCLI_CRASH", "1");
          },
          NORNSYV20::TSYVStatusCode::kProgramCrashed},
     };
