@@ -20,13 +20,11 @@ struct ChildResult {
 using EnvironmentOverrides = std::vector<std::pair<std::string, std::string>>;
 
 // Runs program (an absolute path) with the arguments and the caller's
-// environment plus the overrides; standard input is the null device and both
-// output streams go to files in scratchFolder, so that a chatty child never
-// blocks on a full pipe. Past the limit the child is killed. Throws
-// std::runtime_error when the child cannot be started.
+// environment plus the overrides, through the host's own process runner.
+// Past the limit the child and its children are killed. Throws
+// std::runtime_error when the child cannot be started or crashes.
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
-                     const EnvironmentOverrides& environment, const std::string& scratchFolder,
-                     std::chrono::seconds limit);
+                     const EnvironmentOverrides& environment, std::chrono::seconds limit);
 
 }  // namespace e2e
 

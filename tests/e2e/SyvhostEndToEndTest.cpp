@@ -174,7 +174,7 @@ protected:
     }
 
     ChildResult Syvhost(const std::vector<std::string>& arguments, const EnvironmentOverrides& environment = {}) {
-        return e2e::RunChild(SyvhostPath(), arguments, environment, work_, kRunLimit);
+        return e2e::RunChild(SyvhostPath(), arguments, environment, kRunLimit);
     }
 
     // One JSON run and one MOF run of the same command line: the MOF report

@@ -52,19 +52,16 @@ std::string NameProgram(const std::string& path, const std::string& resolved) {
     return resolved.empty() || resolved == path ? path : path + " (" + resolved + ")";
 }
 
-std::string Run(const std::string& path, const std::vector<std::string>& arguments, int timeoutSeconds) {
-    std::string resolved;
+// Runs the program with the host's output cap, turning every failure into
+// the host's exception naming the program.
+syv::detail::ProcessResult RunChecked(const std::string& path, const std::string& toolsFolder,
+                                      const std::vector<std::string>& arguments, int timeoutSeconds,
+                                      std::string& resolved) {
     try {
-        resolved = syv::detail::ResolveProgramPath(syv::StandinHost::GetToolsFolder(), path);
-        const syv::detail::ProcessLimits limits{std::chrono::seconds(EffectiveTimeoutSeconds(timeoutSeconds)),
+        resolved = syv::detail::ResolveProgramPath(toolsFolder, path);
+        const syv::detail::ProcessLimits limits{std::chrono::seconds(timeoutSeconds),
                                                 syv::detail::GetMaxOutputBytes()};
-        syv::detail::ProcessResult result = syv::detail::RunProcess(resolved, arguments, limits);
-        if (!result.standardError.empty()) {
-            if (ILogger* logger = TRootObject::GetCoreLogger()) {
-                logger->Log(2, NameProgram(path, resolved) + " wrote to standard error: " + result.standardError);
-            }
-        }
-        return std::move(result.standardOutput);
+        return syv::detail::RunProcess(resolved, arguments, limits);
     } catch (const TSYVException&) {
         throw;
     } catch (const syv::detail::ProcessError& error) {
@@ -74,6 +71,18 @@ std::string Run(const std::string& path, const std::vector<std::string>& argumen
         // Out of memory, say: still the host's one exception type.
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kFailed), NameProgram(path, resolved) + ": " + error.what());
     }
+}
+
+std::string Run(const std::string& path, const std::vector<std::string>& arguments, int timeoutSeconds) {
+    std::string resolved;
+    syv::detail::ProcessResult result = RunChecked(path, syv::StandinHost::GetToolsFolder(), arguments,
+                                                   EffectiveTimeoutSeconds(timeoutSeconds), resolved);
+    if (!result.standardError.empty()) {
+        if (ILogger* logger = TRootObject::GetCoreLogger()) {
+            logger->Log(2, NameProgram(path, resolved) + " wrote to standard error: " + result.standardError);
+        }
+    }
+    return std::move(result.standardOutput);
 }
 
 }  // namespace
@@ -96,3 +105,15 @@ std::string TOSSpecific::SpawnProcess(std::string path, std::vector<std::string>
 }
 
 }  // namespace NORNSYV20
+
+namespace syv {
+
+ProgramResult StandinHost::RunProgram(const std::string& path, const std::vector<std::string>& arguments,
+                                      int timeoutSeconds) {
+    std::string resolved;
+    syv::detail::ProcessResult result =
+        NORNSYV20::RunChecked(path, std::string(), arguments, timeoutSeconds, resolved);
+    return ProgramResult{std::move(result.standardOutput), std::move(result.standardError), result.exitCode};
+}
+
+}  // namespace syv

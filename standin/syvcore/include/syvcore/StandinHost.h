@@ -46,6 +46,13 @@ struct QueryReport {
     std::string message;       // what() of the exception that ended the query
 };
 
+// What a program run by the host itself left behind.
+struct ProgramResult {
+    std::string standardOutput;
+    std::string standardError;
+    int exitCode = 0;
+};
+
 // Process-wide configuration and control of the stand-in host. Not
 // synchronised: one thread drives the host, as the real one does.
 class SYV_API StandinHost {
@@ -82,6 +89,14 @@ public:
 
     // The namespace queries run in; its classes are those of the schema.
     static boost::shared_ptr<NORNSYV20::ICIMNamespace> GetNamespace();
+
+    // Runs a program for the host itself, as the process service runs tools
+    // (no shell, null standard input, the output cap, the program and its
+    // children killed at the timeout), but with the path used as given,
+    // nothing logged or recorded, and the exit code returned. Throws
+    // TSYVException on the process service's failures.
+    static ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& arguments,
+                                    int timeoutSeconds);
 
     // Runs one query for the named classes on the first registered plug-in
     // (the query interface is reached by dynamic cast). Names the namespace
