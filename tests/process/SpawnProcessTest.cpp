@@ -249,4 +249,32 @@ TEST_F(SpawnProcessTest, OutsideAQueryItStillRunsAndThrows) {
     }
 }
 
+// The in-process tool replaces programs but not the host's policy: the cap
+// and the record still apply, and clearing it starts programs again.
+TEST_F(SpawnProcessTest, InProcessToolIsCappedAndRecordedLikeAProgram) {
+    std::vector<std::string> seenArguments;
+    syv::StandinHost::SetInProcessTool([&](const std::string& path, const std::vector<std::string>& arguments) {
+        seenArguments = arguments;
+        return path + " printed";
+    });
+    std::string output;
+    syv::QueryReport report = Spawn("qlogic//scli.exe", {"-z"}, 300, &output);
+    ASSERT_FALSE(report.failed) << report.message;
+    EXPECT_EQ(output, "qlogic//scli.exe printed");
+    EXPECT_EQ(seenArguments, std::vector<std::string>{"-z"});
+    ASSERT_EQ(report.toolRuns.size(), 1u);
+    EXPECT_EQ(report.toolRuns[0].outcome, "ok");
+
+    syv::StandinHost::SetMaxOutputBytes(10);
+    report = Spawn("qlogic//scli.exe", {"-z"}, 300);
+    EXPECT_EQ(report.status, TSYVStatusCode::kProgramOutputTooLarge);
+    EXPECT_EQ(report.message, "The program's output exceeded the size limit: qlogic//scli.exe: more than 10 bytes of output");
+    ASSERT_EQ(report.toolRuns.size(), 1u);
+    EXPECT_EQ(report.toolRuns[0].outcome, "failed: " + report.message);
+
+    syv::StandinHost::SetInProcessTool(nullptr);
+    syv::StandinHost::SetMaxOutputBytes(64ull << 20);
+    EXPECT_EQ(NORNSYV20::TOSSpecific::SpawnProcess(testsupport::HelperName(), {helper::kBlob}, 300), helper::Blob());
+}
+
 }  // namespace

@@ -15,6 +15,9 @@ int GetMaxToolSeconds();
 
 std::uint64_t GetMaxOutputBytes();
 
+// Empty unless a caller set one.
+const InProcessTool& GetInProcessTool();
+
 // Appends the run to the report of the running query, if one is running.
 void RecordToolRun(const ToolRun& run);
 

@@ -9,6 +9,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <utility>
+
 namespace syv {
 
 namespace {
@@ -17,6 +19,7 @@ struct HostSettings {
     std::string toolsFolder;
     int maxToolSeconds = 0;
     std::uint64_t maxOutputBytes = 64ull * 1024 * 1024;
+    InProcessTool inProcessTool;
 };
 
 HostSettings& Settings() {
@@ -38,6 +41,8 @@ int GetMaxToolSeconds() { return Settings().maxToolSeconds; }
 
 std::uint64_t GetMaxOutputBytes() { return Settings().maxOutputBytes; }
 
+const InProcessTool& GetInProcessTool() { return Settings().inProcessTool; }
+
 void RecordToolRun(const ToolRun& run) {
     if (QueryReport* report = RunningReport()) report->toolRuns.push_back(run);
 }
@@ -58,6 +63,8 @@ const std::string& StandinHost::GetToolsFolder() { return Settings().toolsFolder
 void StandinHost::SetMaxToolSeconds(int seconds) { Settings().maxToolSeconds = seconds > 0 ? seconds : 0; }
 
 void StandinHost::SetMaxOutputBytes(std::uint64_t bytes) { Settings().maxOutputBytes = bytes; }
+
+void StandinHost::SetInProcessTool(InProcessTool tool) { Settings().inProcessTool = std::move(tool); }
 
 void StandinHost::SetLogLevel(int level) { detail::TheCoreLogger().SetLevel(level); }
 

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <exception>
+#include <string>
 #include <utility>
 
 namespace NORNSYV20 {
@@ -73,7 +74,22 @@ syv::detail::ProcessResult RunChecked(const std::string& path, const std::string
     }
 }
 
+// The in-process tool's output, held to the same cap as a program's.
+std::string RunInProcess(const syv::InProcessTool& tool, const std::string& path,
+                         const std::vector<std::string>& arguments) {
+    std::string output = tool(path, arguments);
+    if (output.size() > syv::detail::GetMaxOutputBytes()) {
+        throw TSYVException(TSYVStatusCode(TSYVStatusCode::kProgramOutputTooLarge),
+                            path + ": more than " + std::to_string(syv::detail::GetMaxOutputBytes()) +
+                                " bytes of output");
+    }
+    return output;
+}
+
 std::string Run(const std::string& path, const std::vector<std::string>& arguments, int timeoutSeconds) {
+    if (const syv::InProcessTool& tool = syv::detail::GetInProcessTool()) {
+        return RunInProcess(tool, path, arguments);
+    }
     std::string resolved;
     syv::detail::ProcessResult result = RunChecked(path, syv::StandinHost::GetToolsFolder(), arguments,
                                                    EffectiveTimeoutSeconds(timeoutSeconds), resolved);

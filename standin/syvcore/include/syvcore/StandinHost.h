@@ -7,6 +7,7 @@
 #include "host/Host.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,14 @@ struct ProgramResult {
     int exitCode = 0;
 };
 
+// Stands in for the tools inside the host's own process: given the path and
+// the arguments a plug-in passed to the process service, returns what the
+// tool would print, or throws TSYVException as the process service would for
+// a run that failed. Lets fuzzers and benchmarks feed a whole query without
+// starting processes.
+typedef std::function<std::string(const std::string& path, const std::vector<std::string>& arguments)>
+    InProcessTool;
+
 // Process-wide configuration and control of the stand-in host. Not
 // synchronised: one thread drives the host, as the real one does.
 class SYV_API StandinHost {
@@ -73,6 +82,11 @@ public:
     // Output larger than this kills the program and fails the call
     // (64 MiB unless set).
     static void SetMaxOutputBytes(std::uint64_t bytes);
+
+    // From now on the process service calls the tool instead of starting
+    // programs; the output cap and the record of tool runs still apply. An
+    // empty function goes back to starting programs.
+    static void SetInProcessTool(InProcessTool tool);
 
     // Messages at or below this level are also written to standard error;
     // 0 writes none (the default).
