@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -114,7 +115,7 @@ void BM_FibreChannelWithoutEndMarkers(benchmark::State& state) {
 void BM_IScsi(benchmark::State& state) {
     const std::string output = Repeat("iSCSI Adapter Command Line Utility\r\n\r\n", kIScsiPort, state.range(0));
     for (auto _ : state) {
-        const std::optional<std::vector<std::string>> blocks = velkor::CutIScsiBlocks(output);
+        const std::optional<std::vector<std::string_view>> blocks = velkor::CutIScsiBlocks(output);
         for (std::size_t i = 0; i < blocks->size(); ++i) {
             benchmark::DoNotOptimize(velkor::ReadIScsiRecord(static_cast<std::uint32_t>(i), (*blocks)[i]));
         }

@@ -8,24 +8,25 @@
 
 namespace velkor {
 
-std::optional<std::vector<std::string>> CutIScsiBlocks(const std::string& output) {
+std::optional<std::vector<std::string_view>> CutIScsiBlocks(const std::string& output) {
     if (output.find(kIScsiPresenceMarker) == std::string::npos) {
         return std::nullopt;
     }
     const std::string& start = kIScsiBlockStart;
-    std::vector<std::string> blocks;
+    const std::string_view text(output);
+    std::vector<std::string_view> blocks;
     std::size_t blockStart = output.find(start);
     while (blockStart != std::string::npos) {
         const std::size_t nextStart = output.find(start, blockStart + start.size());
         const std::size_t minimumEnd = blockStart + std::min(output.size() - blockStart, start.size() + kIScsiMinimumBlockTail);
         const std::size_t blockEnd = std::max(nextStart == std::string::npos ? output.size() : nextStart, minimumEnd);
-        blocks.push_back(output.substr(blockStart, blockEnd - blockStart));
+        blocks.push_back(text.substr(blockStart, blockEnd - blockStart));
         blockStart = nextStart;
     }
     return blocks;
 }
 
-AdapterRecord ReadIScsiRecord(std::uint32_t index, const std::string& block) {
+AdapterRecord ReadIScsiRecord(std::uint32_t index, std::string_view block) {
     std::size_t position = 0;
     AdapterRecord record;
     record.emplace(kAdapterIndex, std::to_string(index));
@@ -35,27 +36,27 @@ AdapterRecord ReadIScsiRecord(std::uint32_t index, const std::string& block) {
     return record;
 }
 
-std::string GetIScsiValue(const std::string& text, const std::string& label, std::size_t& position) {
+std::string GetIScsiValue(std::string_view text, std::string_view label, std::size_t& position) {
     const std::size_t labelAt = text.find(label, position);
-    if (labelAt == std::string::npos) {
+    if (labelAt == std::string_view::npos) {
         return std::string();
     }
     position = labelAt + 1;
     const std::size_t colon = text.find(':', position);
-    if (colon == std::string::npos) {
+    if (colon == std::string_view::npos) {
         return std::string();
     }
     position = colon + 1;
     const std::size_t lineEnd = text.find(kLineEnd, position);
-    if (lineEnd == std::string::npos) {
-        return text.substr(position);
+    if (lineEnd == std::string_view::npos) {
+        return std::string(text.substr(position));
     }
     const std::size_t valueStart = position;
     position = lineEnd + 1;
     return CleanIScsiValue(text.substr(valueStart, position - valueStart));
 }
 
-std::string CleanIScsiValue(std::string value) {
+std::string CleanIScsiValue(std::string_view value) {
     std::string_view view = CutAt(value, '\n');
     view = TrimTrailingSpaces(view);
     view = TrimLeadingSpaces(view);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkor {
@@ -23,12 +24,16 @@ constexpr std::size_t kIScsiMinimumBlockTail = 512;
 // none. A block runs from its marker to the next one or the end of the
 // output, but holds at least the marker and the kIScsiMinimumBlockTail
 // characters after it, so blocks of adapters close together overlap.
-std::optional<std::vector<std::string>> CutIScsiBlocks(const std::string& output);
+// The blocks are views into the output: copies would let hostile output, a
+// marker every few bytes, multiply itself some fifty times in memory.
+std::optional<std::vector<std::string_view>> CutIScsiBlocks(const std::string& output);
+// The views would dangle.
+std::optional<std::vector<std::string_view>> CutIScsiBlocks(std::string&& output) = delete;
 
 // The record of the adapter at the zero-based index, read from its block:
 // index, chip model, firmware version, ROM version. Each lookup continues
 // where the previous one stopped, so the labels count only in that order.
-AdapterRecord ReadIScsiRecord(std::uint32_t index, const std::string& block);
+AdapterRecord ReadIScsiRecord(std::uint32_t index, std::string_view block);
 
 // The value of the first occurrence of label at or after position: the text
 // after the first ":" that follows it, up to and including the next carriage
@@ -37,12 +42,12 @@ AdapterRecord ReadIScsiRecord(std::uint32_t index, const std::string& block);
 // position moves past what was read: past the carriage return, past the ":"
 // when there is none, past the label's first character when there is no ":",
 // and stays when the label is missing.
-std::string GetIScsiValue(const std::string& text, const std::string& label, std::size_t& position);
+std::string GetIScsiValue(std::string_view text, std::string_view label, std::size_t& position);
 
 // The text before the first line feed and the first carriage return, without
 // leading spaces; without trailing spaces only where they stood before a line
 // feed or at the end, so spaces before a carriage return stay.
-std::string CleanIScsiValue(std::string value);
+std::string CleanIScsiValue(std::string_view value);
 
 }  // namespace velkor
 

@@ -30,16 +30,18 @@ QLogicIScsiDiscovery::QLogicIScsiDiscovery(std::uint32_t* adapterCount) : adapte
 }
 
 std::uint32_t QLogicIScsiDiscovery::Run() {
-    std::optional<std::vector<std::string>> cut =
-        CutIScsiBlocks(NORNSYV20::TOSSpecific::SpawnProcess(kIScsiToolPath, {"-z"}, kToolTimeoutSeconds));
+    output = NORNSYV20::TOSSpecific::SpawnProcess(kIScsiToolPath, {"-z"}, kToolTimeoutSeconds);
+    std::optional<std::vector<std::string_view>> cut = CutIScsiBlocks(output);
     if (!cut) {
         return 0;
     }
     blocks = std::move(*cut);
     NORNSYV20::ILogger* logger = NORNSYV20::TRootObject::GetCoreLogger();
     if (logger != nullptr) {
-        for (const std::string& block : blocks) {
-            logger->Log(kBlockLogLevel, "Got iscsi controller info following: \n" + block);
+        for (const std::string_view block : blocks) {
+            std::string message = "Got iscsi controller info following: \n";
+            message.append(block);
+            logger->Log(kBlockLogLevel, message);
         }
     }
     *adapterCount = static_cast<std::uint32_t>(blocks.size());

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkor {
@@ -24,7 +25,9 @@ private:
     void BuildRecords();
 
     std::uint32_t* adapterCount;
-    std::vector<std::string> blocks;
+    // The tool output, held only while the object lives: the blocks view it.
+    std::string output;
+    std::vector<std::string_view> blocks;
 };
 
 }  // namespace velkor

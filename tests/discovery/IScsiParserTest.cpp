@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkor {
@@ -38,7 +39,8 @@ std::string TestName(const testing::TestParamInfo<TranscriptCase>& info) {
 class IScsiTranscript : public testing::TestWithParam<TranscriptCase> {};
 
 TEST_P(IScsiTranscript, ReadsOneRecordPerAdapterInOutputOrder) {
-    const std::optional<std::vector<std::string>> blocks = CutIScsiBlocks(test::ReadTranscript(GetParam().transcript));
+    const std::string output = test::ReadTranscript(GetParam().transcript);
+    const std::optional<std::vector<std::string_view>> blocks = CutIScsiBlocks(output);
     ASSERT_EQ(blocks.has_value(), GetParam().adapters.has_value());
     if (!blocks) {
         return;
@@ -135,7 +137,7 @@ TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
     for (const std::string& name : test::TranscriptNames("iscli")) {
         SCOPED_TRACE(name);
         const std::string output = test::ReadTranscript(name);
-        const std::optional<std::vector<std::string>> blocks = CutIScsiBlocks(output);
+        const std::optional<std::vector<std::string_view>> blocks = CutIScsiBlocks(output);
         ASSERT_EQ(blocks.has_value(), output.find("Displaying Port inst") != std::string::npos);
         if (!blocks) {
             continue;
@@ -143,11 +145,11 @@ TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
         ASSERT_EQ(blocks->size(), test::CountOccurrences(output, start));
 
         std::size_t at = output.find(start);
-        for (const std::string& block : *blocks) {
+        for (const std::string_view block : *blocks) {
             ASSERT_NE(at, std::string::npos);
             const std::size_t next = output.find(start, at + start.size());
             const std::size_t nextOrEnd = next == std::string::npos ? output.size() : next;
-            EXPECT_EQ(output.compare(at, block.size(), block), 0);
+            EXPECT_EQ(block.data(), output.data() + at);
             EXPECT_EQ(block.size(), std::max(nextOrEnd - at, std::min<std::size_t>(output.size() - at, 522)));
             at = next;
         }
