@@ -1,5 +1,7 @@
 #include "JsonReport.h"
 
+#include "syvcore/ValueTypeName.h"
+
 #include <nlohmann/json.hpp>
 
 namespace syv {
@@ -8,28 +10,6 @@ using NORNSYV20::TCIMValue;
 using Json = nlohmann::ordered_json;
 
 namespace {
-
-std::string ElementTypeName(NORNSYV20::ECIMType type) {
-    switch (type) {
-        case NORNSYV20::eCIMTypeString: return "string";
-        case NORNSYV20::eCIMTypeUint16: return "uint16";
-        case NORNSYV20::eCIMTypeUint32: return "uint32";
-        case NORNSYV20::eCIMTypeReference: return "reference";
-        default: return "type " + std::to_string(static_cast<unsigned int>(type));
-    }
-}
-
-std::string TypeName(const TCIMValue& value) {
-    switch (value.GetKind()) {
-        case TCIMValue::eNull: return "null";
-        case TCIMValue::eString: return "string";
-        case TCIMValue::eUint16: return "uint16";
-        case TCIMValue::eUint32: return "uint32";
-        case TCIMValue::eReference: return "reference";
-        case TCIMValue::eArray: return ElementTypeName(value.GetElementType()) + "[]";
-    }
-    return "null";
-}
 
 Json ValueJson(const TCIMValue& value) {
     switch (value.GetKind()) {
@@ -53,7 +33,7 @@ Json InstanceJson(const CommittedInstance& instance) {
     Json properties = Json::array();
     for (const auto& property : instance.properties) {
         properties.push_back(Json{{"name", property.first},
-                                  {"type", TypeName(property.second)},
+                                  {"type", ValueTypeName(property.second)},
                                   {"value", ValueJson(property.second)}});
     }
     return Json{{"class", instance.className}, {"path", instance.path}, {"properties", properties}};

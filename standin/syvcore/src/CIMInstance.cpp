@@ -2,6 +2,7 @@
 
 #include "CIMProperty.h"
 #include "CIMTypeNames.h"
+#include "syvcore/ValueTypeName.h"
 #include "QueryFrame.h"
 #include "host/TSYVException.h"
 
@@ -88,7 +89,7 @@ void CIMInstance::CheckType(const PropertyDefinition& declared, const TCIMValue&
         const std::string type = CIMTypeName(declared.type) + (declared.isArray ? "[]" : "");
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kWrongValueType),
                             "property " + className_ + "." + declared.name + " is " + type + ", the value holds " +
-                                DescribeValue(value));
+                                syv::ValueTypeName(value));
     }
 }
 

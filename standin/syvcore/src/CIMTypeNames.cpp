@@ -1,10 +1,13 @@
 #include "CIMTypeNames.h"
 
+#include "syvcore/ValueTypeName.h"
+
 namespace syv {
-namespace detail {
 
 using NORNSYV20::ECIMType;
 using NORNSYV20::TCIMValue;
+
+namespace detail {
 
 std::string CIMTypeName(ECIMType type) {
     switch (type) {
@@ -28,18 +31,6 @@ std::string CIMTypeName(ECIMType type) {
     return "type " + std::to_string(static_cast<unsigned long>(type));
 }
 
-std::string DescribeValue(const TCIMValue& value) {
-    switch (value.GetKind()) {
-    case TCIMValue::eNull: return "null";
-    case TCIMValue::eString: return "string";
-    case TCIMValue::eUint16: return "uint16";
-    case TCIMValue::eUint32: return "uint32";
-    case TCIMValue::eReference: return "reference";
-    case TCIMValue::eArray: return CIMTypeName(value.GetElementType()) + "[]";
-    }
-    return "?";
-}
-
 TCIMValue::EKind KindOfType(ECIMType type) {
     switch (type) {
     case NORNSYV20::eCIMTypeString: return TCIMValue::eString;
@@ -51,4 +42,17 @@ TCIMValue::EKind KindOfType(ECIMType type) {
 }
 
 }  // namespace detail
+
+std::string ValueTypeName(const NORNSYV20::TCIMValue& value) {
+    switch (value.GetKind()) {
+    case TCIMValue::eNull: return "null";
+    case TCIMValue::eString: return "string";
+    case TCIMValue::eUint16: return "uint16";
+    case TCIMValue::eUint32: return "uint32";
+    case TCIMValue::eReference: return "reference";
+    case TCIMValue::eArray: return detail::CIMTypeName(value.GetElementType()) + "[]";
+    }
+    return "?";
+}
+
 }  // namespace syv

@@ -1,6 +1,7 @@
 #include "host/TCIMValue.h"
 
 #include "CIMTypeNames.h"
+#include "syvcore/ValueTypeName.h"
 #include "host/TSYVException.h"
 
 #include <utility>
@@ -17,7 +18,7 @@ struct ArrayData {
 
 [[noreturn]] void ThrowWrongKind(const TCIMValue& value, const std::string& asked) {
     throw TSYVException(TSYVStatusCode(TSYVStatusCode::kWrongValueType),
-                       "the value holds " + syv::detail::DescribeValue(value) + ", not " + asked);
+                       "the value holds " + syv::ValueTypeName(value) + ", not " + asked);
 }
 
 // An array holds elements of its one element type (or nulls), never arrays:
@@ -29,7 +30,7 @@ void CheckElements(ECIMType elementType, const std::vector<TCIMValue>& elements)
         if (kind != TCIMValue::eNull && kind != expected) {
             throw TSYVException(TSYVStatusCode(TSYVStatusCode::kWrongValueType),
                                 "element " + std::to_string(i) + " of a " + syv::detail::CIMTypeName(elementType) +
-                                    " array holds " + syv::detail::DescribeValue(elements[i]));
+                                    " array holds " + syv::ValueTypeName(elements[i]));
         }
     }
 }
