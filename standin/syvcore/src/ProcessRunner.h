@@ -58,6 +58,9 @@ private:
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessLimits& limits);
 
+// Whether the platform takes the path as absolute (see below).
+bool IsAbsoluteProgramPath(const std::string& path);
+
 // An absolute path unchanged; any other path as toolsFolder + "/" + path
 // (the path itself unchanged). On Windows only a drive path ("C:\", "C:/")
 // or a UNC path counts as absolute: "\x" and "C:x" depend on the working
@@ -65,7 +68,18 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // ProcessError (kNotStarted) for an empty path, and for a relative path when
 // no tools folder is set, rather than resolving against the file system root
 // or the working directory.
-std::string ResolveProgramPath(const std::string& toolsFolder, const std::string& path);
+inline std::string ResolveProgramPath(const std::string& toolsFolder, const std::string& path) {
+    if (path.empty()) {
+        throw ProcessError(ProcessFailure::kNotStarted, "empty program path");
+    }
+    if (IsAbsoluteProgramPath(path)) {
+        return path;
+    }
+    if (toolsFolder.empty()) {
+        throw ProcessError(ProcessFailure::kNotStarted, "relative path and no tools folder to resolve it against");
+    }
+    return toolsFolder + "/" + path;
+}
 
 // "1 s", "0.25 s": how the failure texts give a time limit.
 inline std::string DescribeSeconds(std::chrono::milliseconds duration) {

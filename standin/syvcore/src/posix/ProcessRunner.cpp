@@ -235,18 +235,7 @@ const char* const kKilledSuffix = "; killed with its process group";
 
 }  // namespace
 
-std::string ResolveProgramPath(const std::string& toolsFolder, const std::string& path) {
-    if (path.empty()) {
-        throw ProcessError(ProcessFailure::kNotStarted, "empty program path");
-    }
-    if (path.front() == '/') {
-        return path;
-    }
-    if (toolsFolder.empty()) {
-        throw ProcessError(ProcessFailure::kNotStarted, "relative path and no tools folder to resolve it against");
-    }
-    return toolsFolder + "/" + path;
-}
+bool IsAbsoluteProgramPath(const std::string& path) { return !path.empty() && path.front() == '/'; }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessLimits& limits) {

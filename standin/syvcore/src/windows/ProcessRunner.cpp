@@ -285,22 +285,13 @@ Handle CreateKillingJob() {
 
 }  // namespace
 
-std::string ResolveProgramPath(const std::string& toolsFolder, const std::string& path) {
-    if (path.empty()) {
-        throw ProcessError(ProcessFailure::kNotStarted, "empty program path");
-    }
+bool IsAbsoluteProgramPath(const std::string& path) {
     const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
     const bool drivePath = path.size() >= 3 &&
                            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
                            path[1] == ':' && isSeparator(path[2]);
     const bool uncPath = path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]);
-    if (drivePath || uncPath) {
-        return path;
-    }
-    if (toolsFolder.empty()) {
-        throw ProcessError(ProcessFailure::kNotStarted, "relative path and no tools folder to resolve it against");
-    }
-    return toolsFolder + "/" + path;
+    return drivePath || uncPath;
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
