@@ -6,11 +6,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #define FUZZ_CHECK(condition)                                                              \
     do {                                                                                   \
         if (!(condition)) {                                                                \
             std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                  \
+        }                                                                                  \
+    } while (false)
+
+// As FUZZ_CHECK, also printing a text that explains the failure.
+#define FUZZ_CHECK_WHY(condition, why)                                                     \
+    do {                                                                                   \
+        if (!(condition)) {                                                                \
+            std::fprintf(stderr, "%s:%d: invariant broken: %s (%s)\n", __FILE__, __LINE__, #condition, \
+                         std::string(why).c_str());                                        \
             std::abort();                                                                  \
         }                                                                                  \
     } while (false)
@@ -38,6 +49,21 @@ inline bool IsRestOrCleaned(const std::string& value, const std::string& text, b
     }
     return value.find('\r') == std::string::npos && value.find('\n') == std::string::npos &&
            (value.empty() || (value.front() != ' ' && (!trailingSpacesGone || value.back() != ' ')));
+}
+
+// The lines are the texts between consecutive line ends ("\r" and the one
+// character after it) from the start of the output, and no line end is left
+// after the last one.
+inline bool AreLinesOf(const std::vector<std::string>& lines, const std::string& output) {
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        if (line.find('\r') != std::string::npos || output.compare(at, line.size(), line) != 0 ||
+            at + line.size() >= output.size() || output[at + line.size()] != '\r') {
+            return false;
+        }
+        at += line.size() + 2;
+    }
+    return at >= output.size() || output.find('\r', at) == std::string::npos;
 }
 
 }  // namespace velkor::fuzz
