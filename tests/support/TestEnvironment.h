@@ -3,7 +3,9 @@
 #ifndef VELKOR_TESTS_TESTENVIRONMENT_H
 #define VELKOR_TESTS_TESTENVIRONMENT_H
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -57,6 +59,31 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
         throw std::runtime_error("cannot write " + path);
     }
 }
+
+// A fresh folder under the temporary directory, removed with the object. The
+// name gets a time stamp, so that test programs running at once do not meet.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& name)
+        : path_(std::filesystem::temp_directory_path() /
+                (name + "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // With forward slashes on every platform.
+    std::string Path() const { return path_.generic_string(); }
+    std::string File(const std::string& name) const { return Path() + "/" + name; }
+    void Write(const std::string& name, const std::string& bytes) const { WriteFile(File(name), bytes); }
+
+private:
+    std::filesystem::path path_;
+};
 
 }  // namespace testsupport
 

@@ -1,23 +1,24 @@
-// Helpers shared by the syvcore tests.
+// Helpers for tests of the host itself (the syvcore and process suites).
 #ifndef VELKOR_TESTS_SYVCORE_TESTSUPPORT_H
 #define VELKOR_TESTS_SYVCORE_TESTSUPPORT_H
 
+#include "TestEnvironment.h"
+#include "host/Host.h"
 #include "syvcore/StandinHost.h"
+
+#include <boost/pointer_cast.hpp>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace syvtest {
-
-using NORNSYV20::TSYVException;
 
 // Runs f and checks that it throws TSYVException with the status code and a
 // text containing fragment.
@@ -26,46 +27,20 @@ void ExpectStatus(F&& f, std::uint32_t status, const std::string& fragment = std
     try {
         f();
         ADD_FAILURE() << "no exception, expected status " << status;
-    } catch (const TSYVException& e) {
+    } catch (const NORNSYV20::TSYVException& e) {
         EXPECT_EQ(e.GetStatusCode().GetCode(), status) << e.what();
         EXPECT_THAT(e.what(), ::testing::HasSubstr(fragment));
     }
 }
 
-inline std::string SchemaDir() { return VELKOR_SCHEMA_DIR; }
-
-// A fresh folder under the temporary directory, removed at the end.
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / ("syvcore-test-" + name)) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    void Write(const std::string& fileName, const std::string& text) const {
-        std::ofstream(path_ / fileName, std::ios::binary) << text;
-    }
-    std::string Path() const { return path_.generic_string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-// A plug-in whose query behaviour each test supplies; it records the class
-// names of every QueryInstances call it gets.
+// A plug-in whose query runs what the test gives it, once per requested
+// class; it records the class names of every query it gets.
 class FakePlugin : public NORNSYV20::IPluginCallbacks, public NORNSYV20::IPluginBasicQueryCallbacks {
 public:
     using Handler = std::function<void(boost::shared_ptr<NORNSYV20::ICIMNamespace>,
                                        const boost::shared_ptr<NORNSYV20::ICIMClass>&)>;
 
-    explicit FakePlugin(Handler handler) : handler_(std::move(handler)) {}
+    explicit FakePlugin(Handler handler = nullptr) : handler(std::move(handler)) {}
 
     std::uint32_t GetPluginFlags() override { return 0; }
     std::string GetPluginName() override { return "fake"; }
@@ -80,14 +55,20 @@ public:
         std::vector<std::string> names;
         for (const auto& cls : requestedClasses) names.push_back(cls->GetName(NORNSYV20::TCIMValueMap()));
         calls.push_back(names);
-        for (const auto& cls : requestedClasses) handler_(ns, cls);
+        for (const auto& cls : requestedClasses) handler(ns, cls);
     }
 
+    Handler handler;
     std::vector<std::vector<std::string>> calls;
-
-private:
-    Handler handler_;
 };
+
+// Registers with the host's plug-in manager, as a plug-in's constructor does.
+inline NORNSYV20::TPluginManagerProvider* Register(NORNSYV20::IPluginCallbacks* plugin) {
+    auto manager = boost::dynamic_pointer_cast<NORNSYV20::TPluginManagerNamespace>(
+        NORNSYV20::TRootObject::GetPluginManager());
+    if (!manager) throw std::logic_error("the plug-in manager is not a TPluginManagerNamespace");
+    return manager->RegisterPlugin(plugin);
+}
 
 // Loads the real schema before each test and forgets registrations after.
 class HostTest : public ::testing::Test {
@@ -95,18 +76,11 @@ protected:
     void SetUp() override {
         syv::StandinHost::ClearRegisteredPlugins();
         syv::StandinHost::FailNextRegistration(false);
-        syv::StandinHost::LoadSchema(SchemaDir());
+        syv::StandinHost::LoadSchema(VELKOR_SCHEMA_DIR);
     }
     void TearDown() override {
         syv::StandinHost::ClearRegisteredPlugins();
         syv::StandinHost::SetLogLevel(0);
-    }
-
-    static NORNSYV20::TPluginManagerProvider* Register(NORNSYV20::IPluginCallbacks* plugin) {
-        auto manager = boost::dynamic_pointer_cast<NORNSYV20::TPluginManagerNamespace>(
-            NORNSYV20::TRootObject::GetPluginManager());
-        if (!manager) throw std::logic_error("the plug-in manager is not a TPluginManagerNamespace");
-        return manager->RegisterPlugin(plugin);
     }
 
     static boost::shared_ptr<NORNSYV20::ICIMClass> Class(const std::string& name) {
