@@ -4,55 +4,38 @@
 #define VELKOR_TESTS_PROCESS_HELPERPROTOCOL_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace helper {
 
 // Modes (the first argument) and their arguments:
-//   args ...               each further argument on stdout, each followed by a NUL
-//   blob                   kBlob on stdout
-//   bytes OUT ERR          OUT pattern bytes on stdout, ERR on stderr, interleaved
-//   stderr TEXT            "out" on stdout, TEXT on stderr
-//   exit CODE              kExitOutput on stdout, then exit with CODE
-//   crash                  "half" on stdout, then dies by a signal (POSIX) or
-//                          terminates with STATUS_ACCESS_VIOLATION (Windows)
-//   stdin                  reads standard input to its end; prints the byte count
-//   tree PIDFILE MS        starts a copy of itself that sleeps a minute holding
-//                          the output, writes "OWNPID CHILDPID" to PIDFILE,
-//                          then sleeps MS milliseconds and exits 0
-//   quiet-sleep MS         closes stdout and stderr, then sleeps MS milliseconds
-//   flood out|err          writes to that stream until killed
-//   sleep MS               sleeps MS milliseconds (the tree's child)
-//   fds                    (POSIX) the inherited descriptors above 2, space-separated
-const char* const kArgs = "args";
-const char* const kBlob = "blob";
-const char* const kBytes = "bytes";
-const char* const kStderr = "stderr";
-const char* const kExit = "exit";
-const char* const kCrash = "crash";
-const char* const kStdin = "stdin";
-const char* const kTree = "tree";
-const char* const kQuietSleep = "quiet-sleep";
-const char* const kFlood = "flood";
-const char* const kSleep = "sleep";
-const char* const kDescriptors = "fds";
+//   args ...           each further argument on stdout, each followed by a NUL
+//   bytes OUT ERR      Pattern(OUT) on stdout and Pattern(ERR) on stderr, interleaved
+//   stdin              reads standard input to its end; prints the byte count
+//   crash              dies by SIGSEGV (POSIX) or STATUS_ACCESS_VIOLATION (Windows)
+//   flood out|err      writes to that stream until killed
+//   sleep MS [closed]  sleeps MS milliseconds, with stdout and stderr closed first if asked
+//   tree PIDFILE MS    starts a copy of itself that sleeps a minute holding the
+//                      output, writes "OWNPID CHILDPID" to PIDFILE, sleeps MS ms
+//   fds                (POSIX) the inherited descriptors above 2, space-separated
+#if defined(_WIN32)
+const char* const kName = "velkor_process_helper.exe";
+#else
+const char* const kName = "velkor_process_helper";
+#endif
 
-const char* const kExitOutput = "output before the exit\r\n";
-
-// NUL bytes, CR LF, a lone CR, a lone LF, bytes above 0x7F, Ctrl-Z.
-inline std::string Blob() {
-    static const char bytes[] = "A\0B\r\nC\rD\n\0\0\xff\xfe\x1a" "E\r\n";
-    return std::string(bytes, sizeof bytes - 1);
-}
-
-inline char PatternByte(std::size_t index) {
-    return static_cast<char>((index * 31 + index / 256) & 0xff);
-}
-
+// Bytes that a text-mode or character-set conversion would change: every
+// byte value, CR LF pairs, lone CRs and LFs, NULs and Ctrl-Z, spread
+// pseudo-randomly.
 inline std::string Pattern(std::size_t size) {
     std::string text(size, '\0');
     for (std::size_t i = 0; i < size; ++i) {
-        text[i] = PatternByte(i);
+        std::uint32_t x = static_cast<std::uint32_t>(i) * 2654435761u;
+        x ^= x >> 15;
+        x *= 2246822519u;
+        x ^= x >> 13;
+        text[i] = static_cast<char>(x >> 24);
     }
     return text;
 }

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -15,7 +14,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-#include <shellapi.h>
 #else
 #include <csignal>
 #include <dirent.h>
@@ -29,11 +27,11 @@ void Write(std::FILE* stream, const std::string& bytes) {
     std::fflush(stream);
 }
 
-void SleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
 long Number(const std::vector<std::string>& args, std::size_t index) {
     return index < args.size() ? std::strtol(args[index].c_str(), nullptr, 10) : 0;
 }
+
+void SleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 #if defined(_WIN32)
 std::string ToUtf8(const wchar_t* text) {
@@ -43,22 +41,6 @@ std::string ToUtf8(const wchar_t* text) {
         WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
     }
     return result;
-}
-
-// The runtime's parse (wmain's argv) and CommandLineToArgvW must agree: a
-// program may use either.
-bool ParsersAgree(const std::vector<std::string>& args) {
-    int count = 0;
-    wchar_t** parsed = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (parsed == nullptr) {
-        return false;
-    }
-    bool same = static_cast<std::size_t>(count) == args.size() + 1;
-    for (int i = 1; same && i < count; ++i) {
-        same = ToUtf8(parsed[i]) == args[static_cast<std::size_t>(i - 1)];
-    }
-    LocalFree(parsed);
-    return same;
 }
 
 int StartSleepingChild() {
@@ -114,7 +96,6 @@ void CloseOutput() {
     close(STDERR_FILENO);
 }
 
-// The descriptors above standard error that this program inherited.
 std::string InheritedDescriptors() {
     std::string list;
     DIR* folder = opendir("/proc/self/fd");
@@ -134,91 +115,54 @@ std::string InheritedDescriptors() {
 
 int Run(const std::vector<std::string>& args) {
     const std::string mode = args.empty() ? std::string() : args[0];
-    if (mode == helper::kArgs) {
+    if (mode == "args") {
         for (std::size_t i = 1; i < args.size(); ++i) {
             Write(stdout, args[i] + '\0');
         }
-        return 0;
-    }
-    if (mode == helper::kBlob) {
-        Write(stdout, helper::Blob());
-        return 0;
-    }
-    if (mode == helper::kBytes) {
-        const std::size_t outSize = static_cast<std::size_t>(Number(args, 1));
-        const std::size_t errSize = static_cast<std::size_t>(Number(args, 2));
-        const std::string out = helper::Pattern(outSize);
-        const std::string err = helper::Pattern(errSize);
+    } else if (mode == "bytes") {
+        const std::string out = helper::Pattern(static_cast<std::size_t>(Number(args, 1)));
+        const std::string err = helper::Pattern(static_cast<std::size_t>(Number(args, 2)));
+        // Interleaved, so that a runner draining one stream at a time blocks.
         const std::size_t chunk = 4096;
-        for (std::size_t at = 0; at < outSize || at < errSize; at += chunk) {
-            if (at < outSize) {
-                Write(stdout, out.substr(at, chunk));
-            }
-            if (at < errSize) {
-                Write(stderr, err.substr(at, chunk));
-            }
+        for (std::size_t at = 0; at < out.size() || at < err.size(); at += chunk) {
+            if (at < out.size()) Write(stdout, out.substr(at, chunk));
+            if (at < err.size()) Write(stderr, err.substr(at, chunk));
         }
-        return 0;
-    }
-    if (mode == helper::kStderr) {
-        Write(stdout, "out");
-        Write(stderr, args.size() > 1 ? args[1] : std::string());
-        return 0;
-    }
-    if (mode == helper::kExit) {
-        Write(stdout, helper::kExitOutput);
-        return static_cast<int>(Number(args, 1));
-    }
-    if (mode == helper::kCrash) {
-        Write(stdout, "half");
-        Crash();
-    }
-    if (mode == helper::kStdin) {
+    } else if (mode == "stdin") {
         std::size_t count = 0;
         char buffer[4096];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) {
             count += got;
         }
         Write(stdout, std::to_string(count));
-        return 0;
-    }
-    if (mode == helper::kTree && args.size() > 1) {
+    } else if (mode == "crash") {
+        Crash();
+    } else if (mode == "flood") {
+        std::FILE* stream = args.size() > 1 && args[1] == "err" ? stderr : stdout;
+        for (const std::string line(1000, 'x');;) {
+            Write(stream, line);
+        }
+    } else if (mode == "sleep") {
+        if (args.size() > 2 && args[2] == "closed") {
+            CloseOutput();
+        }
+        SleepMs(Number(args, 1));
+    } else if (mode == "tree" && args.size() > 1) {
         const int child = StartSleepingChild();
         if (child <= 0) {
             return 2;
         }
-        {
-            std::ofstream pidFile(args[1], std::ios::binary | std::ios::trunc);
-            pidFile << OwnPid() << ' ' << child << '\n';
-        }
+        std::ofstream(args[1], std::ios::binary | std::ios::trunc) << OwnPid() << ' ' << child << '\n';
         SleepMs(Number(args, 2));
-        return 0;
-    }
-    if (mode == helper::kQuietSleep) {
-        CloseOutput();
-        SleepMs(Number(args, 1));
-        return 0;
-    }
-    if (mode == helper::kFlood) {
-        std::FILE* stream = args.size() > 1 && args[1] == "err" ? stderr : stdout;
-        const std::string line(1000, 'x');
-        for (;;) {
-            Write(stream, line);
-        }
-    }
 #if !defined(_WIN32)
-    if (mode == helper::kDescriptors) {
+    } else if (mode == "fds") {
         Write(stdout, InheritedDescriptors());
-        return 0;
-    }
 #endif
-    if (mode == helper::kSleep) {
-        SleepMs(Number(args, 1));
-        return 0;
+    } else {
+        Write(stderr, "process helper: unknown mode\n");
+        return 64;
     }
-    Write(stderr, "process helper: unknown mode\n");
-    return 64;
+    return 0;
 }
 
 }  // namespace
@@ -231,10 +175,6 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(ToUtf8(argv[i]));
-    }
-    if (!args.empty() && args[0] == helper::kArgs && !ParsersAgree(args)) {
-        Write(stderr, "process helper: the runtime and CommandLineToArgvW parse differently\n");
-        return 3;
     }
     return Run(args);
 }
