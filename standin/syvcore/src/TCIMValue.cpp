@@ -4,6 +4,7 @@
 #include "syvcore/ValueTypeName.h"
 #include "host/TSYVException.h"
 
+#include <atomic>
 #include <utility>
 #include <variant>
 
@@ -42,8 +43,24 @@ void CheckElements(ECIMType elementType, const std::vector<TCIMValue>& elements)
 static_assert(TCIMValue::eString == 1 && TCIMValue::eUint16 == 2 && TCIMValue::eUint32 == 3 &&
                   TCIMValue::eReference == 4 && TCIMValue::eArray == 5,
               "GetKind maps the variant's index to EKind");
+// Values never change once made (Set and assignment replace the Impl), so
+// copies share one Impl: properties are copied at every commit and lookup,
+// and deep copies of their strings dominated a query's cost.
 struct TCIMValue::Impl {
-    std::variant<std::string, std::uint16_t, std::uint32_t, TCIMReference, ArrayData> data;
+    explicit Impl(std::variant<std::string, std::uint16_t, std::uint32_t, TCIMReference, ArrayData> value)
+        : data(std::move(value)) {}
+
+    static Impl* Share(Impl* impl) {
+        if (impl) impl->owners.fetch_add(1, std::memory_order_relaxed);
+        return impl;
+    }
+
+    static void Release(Impl* impl) {
+        if (impl && impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete impl;
+    }
+
+    const std::variant<std::string, std::uint16_t, std::uint32_t, TCIMReference, ArrayData> data;
+    std::atomic<long> owners{1};
 };
 
 TCIMValue::TCIMType::TCIMType(ECIMType type) : type_(type) {}
@@ -53,50 +70,48 @@ ECIMType TCIMValue::TCIMType::GetType() const { return type_; }
 TCIMValue::TCIMValue() : impl_(nullptr) {}
 
 // A null C string makes a null value rather than undefined behaviour.
-TCIMValue::TCIMValue(const char* text) : impl_(text ? new Impl{std::string(text)} : nullptr) {}
+TCIMValue::TCIMValue(const char* text) : impl_(text ? new Impl(std::string(text)) : nullptr) {}
 
-TCIMValue::TCIMValue(const std::string& text) : impl_(new Impl{text}) {}
+TCIMValue::TCIMValue(const std::string& text) : impl_(new Impl(text)) {}
 
-TCIMValue::TCIMValue(std::uint16_t number) : impl_(new Impl{number}) {}
+TCIMValue::TCIMValue(std::uint16_t number) : impl_(new Impl(number)) {}
 
-TCIMValue::TCIMValue(std::uint32_t number) : impl_(new Impl{number}) {}
+TCIMValue::TCIMValue(std::uint32_t number) : impl_(new Impl(number)) {}
 
-TCIMValue::TCIMValue(const TCIMReference& reference) : impl_(new Impl{reference}) {}
+TCIMValue::TCIMValue(const TCIMReference& reference) : impl_(new Impl(reference)) {}
 
 TCIMValue::TCIMValue(const TCIMType& elementType, unsigned int count, const std::vector<TCIMValue>& elements)
     : impl_(nullptr) {
     Set(elementType, count, elements);
 }
 
-TCIMValue::TCIMValue(const TCIMValue& other) : impl_(other.impl_ ? new Impl(*other.impl_) : nullptr) {}
+TCIMValue::TCIMValue(const TCIMValue& other) : impl_(Impl::Share(other.impl_)) {}
 
 TCIMValue::TCIMValue(TCIMValue&& other) noexcept : impl_(other.impl_) { other.impl_ = nullptr; }
 
 TCIMValue& TCIMValue::operator=(const TCIMValue& other) {
-    if (this != &other) {
-        Impl* copy = other.impl_ ? new Impl(*other.impl_) : nullptr;
-        delete impl_;
-        impl_ = copy;
-    }
+    Impl* shared = Impl::Share(other.impl_);
+    Impl::Release(impl_);
+    impl_ = shared;
     return *this;
 }
 
 TCIMValue& TCIMValue::operator=(TCIMValue&& other) noexcept {
     if (this != &other) {
-        delete impl_;
+        Impl::Release(impl_);
         impl_ = other.impl_;
         other.impl_ = nullptr;
     }
     return *this;
 }
 
-TCIMValue::~TCIMValue() { delete impl_; }
+TCIMValue::~TCIMValue() { Impl::Release(impl_); }
 
 // The count is informational only; the array is exactly the elements given.
 void TCIMValue::Set(const TCIMType& elementType, unsigned int /*count*/, const std::vector<TCIMValue>& elements) {
     CheckElements(elementType.GetType(), elements);
-    Impl* array = new Impl{ArrayData{elementType.GetType(), elements}};
-    delete impl_;
+    Impl* array = new Impl(ArrayData{elementType.GetType(), elements});
+    Impl::Release(impl_);
     impl_ = array;
 }
 
