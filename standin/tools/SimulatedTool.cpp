@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -100,7 +100,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot read the transcript %s\n", kToolName, path.c_str());
         return kSetupError;
     }
-    const std::string transcript((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One read: a character-wise copy takes seconds for the large transcripts
+    // of the fault tests in an unoptimised build.
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    const std::string transcript = contents.str();
 
     velkor::tools::SetBinaryStandardOutput();
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
