@@ -12,7 +12,7 @@ using namespace NORNSYV20;
 
 namespace {
 
-typedef std::vector<boost::shared_ptr<ICIMInstance>> InstanceList;
+using InstanceList = std::vector<boost::shared_ptr<ICIMInstance>>;
 
 InstanceList EnumerateClass(const boost::shared_ptr<ICIMNamespace>& ns, const std::string& className,
                             const TCIMValueMap& lookupContext) {

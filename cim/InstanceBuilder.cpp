@@ -49,7 +49,7 @@ void BuildAdapterInstances(const AdapterKind& kind, const std::vector<AdapterRec
 
     for (std::size_t position = 0; position < adapters.size(); ++position) {
         const AdapterRecord& record = adapters[position];
-        const std::uint32_t adapterNumber = static_cast<std::uint32_t>(position + 1);
+        const auto adapterNumber = static_cast<std::uint32_t>(position + 1);
         boost::shared_ptr<ICIMInstance> instance;
         switch (branch) {
             case Branch::kController:

@@ -20,10 +20,10 @@ namespace velkor {
 // Creates an instance of the served class for adapter number N and sets its
 // key and naming properties; the builder passes the versions its branch
 // reads (empty texts for controllers).
-typedef std::function<void(boost::shared_ptr<NORNSYV20::ICIMClass> servedClass,
-                           boost::shared_ptr<NORNSYV20::ICIMInstance>& instance, std::uint32_t adapterNumber,
-                           const std::string& version, const std::string& driverFirmwareVersion)>
-    CreateAdapterInstanceFn;
+using CreateAdapterInstanceFn =
+    std::function<void(boost::shared_ptr<NORNSYV20::ICIMClass> servedClass,
+                       boost::shared_ptr<NORNSYV20::ICIMInstance>& instance, std::uint32_t adapterNumber,
+                       const std::string& version, const std::string& driverFirmwareVersion)>;
 
 // Commits one instance of the served class per record when the class is the
 // kind's controller, firmware or BIOS element class; does nothing else for

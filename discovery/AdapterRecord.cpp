@@ -3,7 +3,7 @@
 namespace velkor {
 
 std::string GetField(const AdapterRecord& record, int field) {
-    const AdapterRecord::const_iterator found = record.find(field);
+    const auto found = record.find(field);
     return found == record.end() ? std::string() : found->second;
 }
 

@@ -19,7 +19,7 @@ enum AdapterField : int {
 };
 
 // Field number to text. Discovery inserts with insert-if-absent semantics.
-typedef std::map<int, std::string> AdapterRecord;
+using AdapterRecord = std::map<int, std::string>;
 
 // A copy of the field, or empty text when the record lacks it.
 std::string GetField(const AdapterRecord& record, int field);

@@ -63,11 +63,11 @@ std::string GetFibreChannelValue(const std::string& text, const std::string& lab
     for (;;) {
         const std::size_t labelAt = text.find(label, from);
         if (labelAt == std::string::npos) {
-            return std::string();
+            return {};
         }
         const std::size_t colon = text.find(':', labelAt + 1);
         if (colon == std::string::npos) {
-            return std::string();
+            return {};
         }
         const std::size_t lineEnd = text.find(kLineEnd, colon + 1);
         if (lineEnd == std::string::npos) {

@@ -39,12 +39,12 @@ AdapterRecord ReadIScsiRecord(std::uint32_t index, std::string_view block) {
 std::string GetIScsiValue(std::string_view text, std::string_view label, std::size_t& position) {
     const std::size_t labelAt = text.find(label, position);
     if (labelAt == std::string_view::npos) {
-        return std::string();
+        return {};
     }
     position = labelAt + 1;
     const std::size_t colon = text.find(':', position);
     if (colon == std::string_view::npos) {
-        return std::string();
+        return {};
     }
     position = colon + 1;
     const std::size_t lineEnd = text.find(kLineEnd, position);

@@ -86,8 +86,7 @@ void TQLogicControllerPluginCallbacks::QueryInstances(boost::shared_ptr<ICIMName
         }
     }
 
-    for (ClassList::const_iterator position = requestedClasses.begin(); position != requestedClasses.end();
-         ++position) {
+    for (auto position = requestedClasses.begin(); position != requestedClasses.end(); ++position) {
         const std::string name = (*position)->GetName(TCIMValueMap());
         if (IsInstanceClass(FibreChannelKind(), name)) {
             BuildFibreChannelInstances(position, ns, requestedClasses);

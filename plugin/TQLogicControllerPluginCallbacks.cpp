@@ -11,7 +11,7 @@ namespace velkor {
 
 using namespace NORNSYV20;
 
-TQLogicControllerPluginCallbacks::TQLogicControllerPluginCallbacks() : adapterCount(0) {
+TQLogicControllerPluginCallbacks::TQLogicControllerPluginCallbacks() {
     boost::shared_ptr<ICIMNamespace> manager = TRootObject::GetPluginManager();
     boost::shared_ptr<TPluginManagerNamespace> pluginManager =
         boost::dynamic_pointer_cast<TPluginManagerNamespace>(manager);

@@ -43,7 +43,7 @@ public:
                         const std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>>& requestedClasses) override;
 
 private:
-    typedef std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>> ClassList;
+    using ClassList = std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>>;
 
     // Pass 1: run discovery of a kind once per inventory lifetime. A failed
     // run leaves no inventory behind, so the next query tries again.
@@ -75,7 +75,7 @@ private:
                              std::string version);
 
     // How many adapters the most recent discovery run reported.
-    std::uint32_t adapterCount;
+    std::uint32_t adapterCount = 0;
 };
 
 }  // namespace velkor

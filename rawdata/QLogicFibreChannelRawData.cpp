@@ -6,7 +6,7 @@
 
 namespace velkor {
 
-QLogicFibreChannelRawData::QLogicFibreChannelRawData() : command(kFibreChannelToolPath), hasResults(false) {
+QLogicFibreChannelRawData::QLogicFibreChannelRawData() : command(kFibreChannelToolPath) {
     // Once discovery has run, its kept output is the answer, even an empty one:
     // the tool is not run a second time.
     const QLogicFibreChannelInventory* inventory = QLogicFibreChannelInventory::Instance();

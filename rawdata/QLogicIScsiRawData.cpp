@@ -5,7 +5,7 @@
 
 namespace velkor {
 
-QLogicIScsiRawData::QLogicIScsiRawData() : command(kIScsiToolPath), hasResults(false) {
+QLogicIScsiRawData::QLogicIScsiRawData() : command(kIScsiToolPath) {
     CaptureRawLines(RunToolForRawData(command), kIScsiPresenceMarker, command, resultLines, hasResults);
 }
 

@@ -27,7 +27,7 @@ public:
 private:
     std::string command;
     std::vector<std::string> resultLines;
-    bool hasResults;
+    bool hasResults = false;
 };
 
 }  // namespace velkor

@@ -21,7 +21,7 @@ std::string RunToolForRawData(const std::string& toolPath) {
         return TOSSpecific::SpawnProcess(toolPath, std::vector<std::string>{"-z"}, kToolTimeoutSeconds);
     } catch (const TSYVException& error) {
         TRootObject::GetCoreLogger()->Log(kToolFailureLevel, toolPath + " aborted: " + error.what());
-        return std::string();
+        return {};
     }
 }
 
