@@ -16,7 +16,8 @@ Number Extract(const std::string& text) {
 
 }  // namespace
 
-std::uint32_t ParseNumber(std::string text, int kind) {
+// The text is taken by value as the design specifies.
+std::uint32_t ParseNumber(std::string text, int kind) {  // NOLINT(performance-unnecessary-value-param)
     switch (kind) {
         case 0:
             return Extract<std::uint16_t>(text);

@@ -29,13 +29,18 @@ void CreateAdapterInstance(const AdapterKind& kind, const boost::shared_ptr<ICIM
 
 }  // namespace
 
+// The plug-in object's builders and creation helpers keep the signatures the
+// design gives them, which take the namespace handle, the served class and
+// the texts as copies.
+// NOLINTBEGIN(performance-unnecessary-value-param)
+
 void TQLogicControllerPluginCallbacks::BuildFibreChannelInstances(ClassList::const_iterator position,
                                                                   boost::shared_ptr<ICIMNamespace> /*ns*/,
                                                                   const ClassList& /*requestedClasses*/) {
     BuildAdapterInstances(FibreChannelKind(), AdaptersOf<QLogicFibreChannelInventory>(), *position,
-                          [this](boost::shared_ptr<ICIMClass> servedClass, boost::shared_ptr<ICIMInstance>& instance,
-                                 std::uint32_t adapterNumber, const std::string& version,
-                                 const std::string& driverFirmwareVersion) {
+                          [this](const boost::shared_ptr<ICIMClass>& servedClass,
+                                 boost::shared_ptr<ICIMInstance>& instance, std::uint32_t adapterNumber,
+                                 const std::string& version, const std::string& driverFirmwareVersion) {
                               CreateFibreChannelInstance(servedClass, instance, adapterNumber, version,
                                                          driverFirmwareVersion);
                           });
@@ -45,9 +50,9 @@ void TQLogicControllerPluginCallbacks::BuildIScsiInstances(ClassList::const_iter
                                                            boost::shared_ptr<ICIMNamespace> /*ns*/,
                                                            const ClassList& /*requestedClasses*/) {
     BuildAdapterInstances(IScsiKind(), AdaptersOf<QLogicIScsiInventory>(), *position,
-                          [this](boost::shared_ptr<ICIMClass> servedClass, boost::shared_ptr<ICIMInstance>& instance,
-                                 std::uint32_t adapterNumber, const std::string& version,
-                                 const std::string& /*driverFirmwareVersion*/) {
+                          [this](const boost::shared_ptr<ICIMClass>& servedClass,
+                                 boost::shared_ptr<ICIMInstance>& instance, std::uint32_t adapterNumber,
+                                 const std::string& version, const std::string& /*driverFirmwareVersion*/) {
                               CreateIScsiInstance(servedClass, instance, adapterNumber, version);
                           });
 }
@@ -82,5 +87,7 @@ void TQLogicControllerPluginCallbacks::BuildIScsiAssociations(const ClassList& r
         BuildAdapterAssociations(IScsiKind(), inventory->GetElementNames(), requestedClasses, ns, className);
     }
 }
+
+// NOLINTEND(performance-unnecessary-value-param)
 
 }  // namespace velkor

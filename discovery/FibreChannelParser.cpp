@@ -73,7 +73,7 @@ std::string GetFibreChannelValue(const std::string& text, const std::string& lab
         if (lineEnd == std::string::npos) {
             return text.substr(colon + 1);
         }
-        std::string value = CleanFibreChannelValue(text.substr(colon + 1, lineEnd - colon - 1));
+        std::string value = CleanFibreChannelValue(std::string_view(text).substr(colon + 1, lineEnd - colon - 1));
         if (IsFirmwareLabel(label)) {
             value = std::string(CutAt(value, ' '));
         }
@@ -88,7 +88,7 @@ std::string GetFibreChannelValue(const std::string& text, const std::string& lab
     }
 }
 
-std::string CleanFibreChannelValue(std::string value) {
+std::string CleanFibreChannelValue(std::string_view value) {
     std::string_view view = CutAt(value, '\n');
     view = TrimTrailingSpaces(view);
     view = TrimLeadingSpaces(view);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkor {
@@ -33,7 +34,7 @@ std::string GetFibreChannelValue(const std::string& text, const std::string& lab
 
 // The text before the first line feed and the first carriage return, without
 // leading or trailing spaces.
-std::string CleanFibreChannelValue(std::string value);
+std::string CleanFibreChannelValue(std::string_view value);
 
 }  // namespace velkor
 
