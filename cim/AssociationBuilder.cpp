@@ -6,6 +6,12 @@
 #include "host/TCIMSchemaHelper.h"
 #include "host/TCIMValue.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
 namespace velkor {
 
 using namespace NORNSYV20;
@@ -34,6 +40,15 @@ boost::shared_ptr<ICIMInstance> CreateFromRequested(const std::vector<boost::sha
         }
     }
     return pending;
+}
+
+// The list entry that decides for each name: the first one bearing it.
+std::map<std::string, std::uint32_t> FirstIndexOfEachName(const std::vector<ElementName>& names) {
+    std::map<std::string, std::uint32_t> first;
+    for (const ElementName& entry : names) {
+        first.emplace(entry.GetName(), entry.GetIndex());  // keeps an earlier entry of the name
+    }
+    return first;
 }
 
 void CommitAssociation(ICIMInstance& association, ICIMInstance& controller, ICIMInstance& element) {
@@ -66,20 +81,29 @@ void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<Element
         return;
     }
 
+    // Each element belongs to the controller number of the first list entry
+    // bearing its name; an empty name never matches. Deciding that once per
+    // element, rather than scanning the list for every controller-element
+    // pair, keeps the pairing from growing with the cube of the adapters.
+    const std::map<std::string, std::uint32_t> firstIndexOfName = FirstIndexOfEachName(names);
+    std::map<std::uint32_t, std::vector<std::size_t>> elementsOfController;  // positions in element order
+    for (std::size_t position = 0; position < elements.size(); ++position) {
+        const std::string elementName = elements[position]->GetProperty("Name", TCIMValueMap())->GetValue(TCIMValueMap());
+        const auto entry = elementName.empty() ? firstIndexOfName.end() : firstIndexOfName.find(elementName);
+        if (entry != firstIndexOfName.end()) {
+            elementsOfController[entry->second].push_back(position);
+        }
+    }
+
     for (const boost::shared_ptr<ICIMInstance>& controller : controllers) {
         const unsigned int controllerNum = controller->GetProperty("ControllerNum", TCIMValueMap())->GetValue(TCIMValueMap());
-        for (const boost::shared_ptr<ICIMInstance>& element : elements) {
-            const std::string elementName = element->GetProperty("Name", TCIMValueMap())->GetValue(TCIMValueMap());
-            boost::shared_ptr<ICIMInstance> pending = CreateFromRequested(requestedClasses, className);
-            // Only the first list entry bearing the element's name decides;
-            // an empty name never matches.
-            std::string listed;
-            for (std::size_t i = 0; elementName != listed && i < names.size(); ++i) {
-                listed = names[i].GetName();
-                if (names[i].GetIndex() == controllerNum && listed == elementName) {
-                    CommitAssociation(*pending, *controller, *element);
-                }
-            }
+        const auto owned = elementsOfController.find(controllerNum);
+        if (owned == elementsOfController.end()) {
+            continue;
+        }
+        for (const std::size_t position : owned->second) {
+            const boost::shared_ptr<ICIMInstance> pending = CreateFromRequested(requestedClasses, className);
+            CommitAssociation(*pending, *controller, *elements[position]);
         }
     }
 }
