@@ -36,10 +36,9 @@ const std::string kToolSeparator = "\n==iscli==\n";
 // A tool's part holding a NUL byte (text output never does) makes every run of that tool fail.
 const char kFailingRunMark = '\0';
 const std::uint32_t kFailingRunStatus = TSYVStatusCode::kProgramCrashed;
-// Pairing elements with controllers grows with the cube of the adapter count:
-// past this many adapters of a kind an input costs seconds and covers nothing
-// new, so it is left out.
-const std::size_t kMaxAdapters = 32;
+// Past this many adapters of a kind an input only costs time (every adapter
+// makes a dozen instances) and covers nothing new, so it is left out.
+const std::size_t kMaxAdapters = 64;
 
 struct ToolPart {
     std::string output;
