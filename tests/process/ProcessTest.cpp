@@ -264,7 +264,8 @@ TEST_F(ProcessTest, ProgramsThatCannotStart) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{folder.File("missing")}, started + folder.File("missing") + ": no such file"},
         {{folder.File("script")}, started + folder.File("script") + ": "},
-        {{folder.File(std::string("nul\0byte", 8))}, started + folder.File("nul")},
+        {{folder.File(std::string("nul\0byte", 8))},
+         started + folder.File("nul\\0byte") + ": the program path contains a NUL byte"},
         {{HelperPath(), "args", std::string("a\0b", 3)}, started + HelperPath() + ": argument 2 contains a NUL byte"},
     };
     for (const auto& c : cases) {

@@ -47,10 +47,25 @@ std::uint32_t StatusOf(syv::detail::ProcessFailure failure) {
     return TSYVStatusCode::kFailed;
 }
 
+// A NUL byte written as "\0": the exception's text is read as a C string,
+// which would end at the byte and lose the cause that follows.
+std::string Printable(const std::string& path) {
+    std::string text;
+    for (const char c : path) {
+        if (c == '\0') {
+            text += "\\0";
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
 // "qlogic//scli.exe (/tools/qlogic//scli.exe)", or the path alone when it
 // was used as given.
 std::string NameProgram(const std::string& path, const std::string& resolved) {
-    return resolved.empty() || resolved == path ? path : path + " (" + resolved + ")";
+    return resolved.empty() || resolved == path ? Printable(path)
+                                                : Printable(path) + " (" + Printable(resolved) + ")";
 }
 
 // Runs the program with the host's output cap, turning every failure into
@@ -80,7 +95,7 @@ std::string RunInProcess(const syv::InProcessTool& tool, const std::string& path
     std::string output = tool(path, arguments);
     if (output.size() > syv::detail::GetMaxOutputBytes()) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kProgramOutputTooLarge),
-                            path + ": more than " + std::to_string(syv::detail::GetMaxOutputBytes()) +
+                            Printable(path) + ": more than " + std::to_string(syv::detail::GetMaxOutputBytes()) +
                                 " bytes of output");
     }
     return output;
