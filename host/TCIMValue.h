@@ -48,6 +48,7 @@ public:
     TCIMValue();
     TCIMValue(const char* text);
     TCIMValue(const std::string& text);
+    TCIMValue(std::string&& text);
     TCIMValue(std::uint16_t number);
     TCIMValue(std::uint32_t number);
     TCIMValue(const TCIMReference& reference);
@@ -72,6 +73,7 @@ public:
     // when the value holds another kind.
     EKind GetKind() const;
     bool IsNull() const;
+    const std::string& GetString() const;
     std::uint16_t GetUint16() const;
     const TCIMReference& GetReference() const;
     ECIMType GetElementType() const;

@@ -3,71 +3,85 @@
 #include "host/ICIMNamespace.h"
 #include "host/TCIMValue.h"
 
+#include <atomic>
+#include <utility>
+
 namespace NORNSYV20 {
 
 namespace {
 
 std::string NamespaceName(const boost::shared_ptr<ICIMNamespace>& ns) { return ns ? ns->GetName() : std::string(); }
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') quoted += '\\';
-        quoted += c;
+void AppendQuoted(std::string& out, const std::string& text) {
+    out += '"';
+    for (const char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
     }
-    quoted += '"';
-    return quoted;
+    out += '"';
 }
 
 // Key values are scalars in practice; a null prints as NULL and an array as
 // its elements in braces, so that every value has a printable form.
-std::string FormatKeyValue(const TCIMValue& value) {
+void AppendKeyValue(std::string& out, const TCIMValue& value) {
     switch (value.GetKind()) {
-    case TCIMValue::eNull: return "NULL";
-    case TCIMValue::eString: return Quote(static_cast<std::string>(value));
-    case TCIMValue::eUint16: return std::to_string(value.GetUint16());
-    case TCIMValue::eUint32: return std::to_string(static_cast<unsigned int>(value));
-    case TCIMValue::eReference: return Quote(value.GetReference().ToObjectPath());
+    case TCIMValue::eNull: out += "NULL"; return;
+    case TCIMValue::eString: AppendQuoted(out, value.GetString()); return;
+    case TCIMValue::eUint16: out += std::to_string(value.GetUint16()); return;
+    case TCIMValue::eUint32: out += std::to_string(static_cast<unsigned int>(value)); return;
+    case TCIMValue::eReference: AppendQuoted(out, value.GetReference().ToObjectPath()); return;
     case TCIMValue::eArray: {
-        std::string text = "{";
+        out += '{';
         const std::vector<TCIMValue>& elements = value.GetElements();
         for (std::size_t i = 0; i < elements.size(); ++i) {
-            if (i > 0) text += ',';
-            text += FormatKeyValue(elements[i]);
+            if (i > 0) out += ',';
+            AppendKeyValue(out, elements[i]);
         }
-        return text + "}";
+        out += '}';
+        return;
     }
     }
-    return std::string();
 }
 
 }  // namespace
 
+// References never change once made, so copies share one Impl, as values do.
 struct TCIMReference::Impl {
-    std::string namespaceName;
-    std::string className;
-    TCIMValueMap keys;
+    Impl(std::string namespaceName, std::string className, TCIMValueMap keys)
+        : namespaceName(std::move(namespaceName)), className(std::move(className)), keys(std::move(keys)) {}
+
+    static Impl* Share(Impl* impl) {
+        impl->owners.fetch_add(1, std::memory_order_relaxed);
+        return impl;
+    }
+
+    static void Release(Impl* impl) {
+        if (impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete impl;
+    }
+
+    const std::string namespaceName;
+    const std::string className;
+    const TCIMValueMap keys;
+    std::atomic<long> owners{1};
 };
 
 TCIMReference::TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const TCIMValueMap& keys)
-    : impl_(new Impl{NamespaceName(ns), std::string(), keys}) {}
+    : impl_(new Impl(NamespaceName(ns), std::string(), keys)) {}
 
 TCIMReference::TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const std::string& className,
                              const TCIMValueMap& keys)
-    : impl_(new Impl{NamespaceName(ns), className, keys}) {}
+    : impl_(new Impl(NamespaceName(ns), className, keys)) {}
 
-TCIMReference::TCIMReference(const TCIMReference& other) : impl_(new Impl(*other.impl_)) {}
+TCIMReference::TCIMReference(const TCIMReference& other) : impl_(Impl::Share(other.impl_)) {}
 
 TCIMReference& TCIMReference::operator=(const TCIMReference& other) {
-    if (this != &other) {
-        Impl* copy = new Impl(*other.impl_);
-        delete impl_;
-        impl_ = copy;
-    }
+    Impl* shared = Impl::Share(other.impl_);
+    Impl::Release(impl_);
+    impl_ = shared;
     return *this;
 }
 
-TCIMReference::~TCIMReference() { delete impl_; }
+TCIMReference::~TCIMReference() { Impl::Release(impl_); }
 
 const std::string& TCIMReference::GetNamespaceName() const { return impl_->namespaceName; }
 
@@ -78,13 +92,19 @@ const TCIMValueMap& TCIMReference::GetKeys() const { return impl_->keys; }
 // std::map already orders the keys alphabetically (by byte value).
 std::string TCIMReference::ToObjectPath() const {
     std::string path;
-    if (!impl_->namespaceName.empty()) path = impl_->namespaceName + ":";
+    path.reserve(256);  // most paths fit: one allocation instead of a growing series
+    if (!impl_->namespaceName.empty()) {
+        path += impl_->namespaceName;
+        path += ':';
+    }
     path += impl_->className;
-    const char* separator = ".";
+    char separator = '.';
     for (const auto& key : impl_->keys) {
         path += separator;
-        path += key.first + "=" + FormatKeyValue(key.second);
-        separator = ",";
+        path += key.first;
+        path += '=';
+        AppendKeyValue(path, key.second);
+        separator = ',';
     }
     return path;
 }

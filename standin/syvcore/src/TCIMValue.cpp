@@ -74,6 +74,8 @@ TCIMValue::TCIMValue(const char* text) : impl_(text ? new Impl(std::string(text)
 
 TCIMValue::TCIMValue(const std::string& text) : impl_(new Impl(text)) {}
 
+TCIMValue::TCIMValue(std::string&& text) : impl_(new Impl(std::move(text))) {}
+
 TCIMValue::TCIMValue(std::uint16_t number) : impl_(new Impl(number)) {}
 
 TCIMValue::TCIMValue(std::uint32_t number) : impl_(new Impl(number)) {}
@@ -130,6 +132,11 @@ TCIMValue::EKind TCIMValue::GetKind() const {
 }
 
 bool TCIMValue::IsNull() const { return impl_ == nullptr; }
+
+const std::string& TCIMValue::GetString() const {
+    if (GetKind() != eString) ThrowWrongKind(*this, "string");
+    return std::get<std::string>(impl_->data);
+}
 
 std::uint16_t TCIMValue::GetUint16() const {
     if (GetKind() != eUint16) ThrowWrongKind(*this, "uint16");
