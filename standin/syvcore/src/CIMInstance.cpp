@@ -8,6 +8,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <utility>
+
 namespace syv {
 namespace detail {
 
@@ -29,7 +31,12 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
                             "cannot commit an instance of " + className_);
     }
     if (QueryReport* report = query->Report()) {
-        report->instances.push_back(CommittedInstance{className_, MakeReference().ToObjectPath(), properties_});
+        CommittedInstance committed{className_, MakeReference().ToObjectPath(), {}};
+        committed.properties.reserve(properties_.size());
+        for (const Property& property : properties_) {
+            committed.properties.emplace_back(property.declared->name, property.value);
+        }
+        report->instances.push_back(std::move(committed));
     } else {
         query->Committed().push_back(shared_from_this());
     }
@@ -40,20 +47,23 @@ NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*con
 
 // The key properties that hold a value; a key never set is left out rather
 // than guessed.
-NORNSYV20::TCIMReference CIMInstance::MakeReference() const {
-    NORNSYV20::TCIMValueMap keys;
-    for (const auto& property : properties_) {
-        if (!property.second.IsNull() && schema_->IsKey(*definition_, property.first)) {
-            keys.emplace(property.first, property.second);
+const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
+    if (!reference_) {
+        NORNSYV20::TCIMValueMap keys;
+        for (const Property& property : properties_) {
+            if (property.isKey && !property.value.IsNull()) {
+                keys.emplace(property.declared->name, property.value);
+            }
         }
+        reference_.emplace(ns_, className_, keys);
     }
-    return NORNSYV20::TCIMReference(ns_, className_, keys);
+    return *reference_;
 }
 
 boost::shared_ptr<NORNSYV20::ICIMProperty> CIMInstance::GetProperty(const std::string& name,
                                                                     NORNSYV20::TCIMValueMap /*context*/) {
-    for (const auto& property : properties_) {
-        if (property.first == name) return boost::make_shared<CIMProperty>(property.second);
+    for (const Property& property : properties_) {
+        if (property.declared->name == name) return boost::make_shared<CIMProperty>(property.value);
     }
     return boost::shared_ptr<NORNSYV20::ICIMProperty>();
 }
@@ -65,13 +75,15 @@ void CIMInstance::SetProperty(const std::string& name, const TCIMValue& value, N
                             "class " + className_ + " has no property " + name);
     }
     CheckType(*declared, value);
-    for (auto& property : properties_) {
-        if (property.first == name) {
-            property.second = value;
+    for (Property& property : properties_) {
+        if (property.declared == declared) {
+            property.value = value;
+            if (property.isKey) reference_.reset();
             return;
         }
     }
-    properties_.emplace_back(name, value);
+    properties_.push_back(Property{declared, schema_->IsKey(*definition_, name), value});
+    if (properties_.back().isKey) reference_.reset();
 }
 
 // A null value fits any property; otherwise scalar properties take the value

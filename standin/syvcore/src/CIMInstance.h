@@ -10,6 +10,7 @@
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,14 +34,24 @@ public:
     const std::string& GetClassName() const { return className_; }
 
 private:
-    NORNSYV20::TCIMReference MakeReference() const;
+    // A property set, with its declaration (owned by the schema).
+    struct Property {
+        const PropertyDefinition* declared;
+        bool isKey;
+        NORNSYV20::TCIMValue value;
+    };
+
+    const NORNSYV20::TCIMReference& MakeReference() const;
     void CheckType(const PropertyDefinition& declared, const NORNSYV20::TCIMValue& value) const;
 
     std::string className_;
     boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;
     boost::shared_ptr<const Schema> schema_;
     const ClassDefinition* definition_;
-    std::vector<std::pair<std::string, NORNSYV20::TCIMValue>> properties_;
+    std::vector<Property> properties_;
+    // Made on first use and dropped when a key changes: commits and
+    // associations ask for it again and again.
+    mutable std::optional<NORNSYV20::TCIMReference> reference_;
     bool committed_ = false;
 };
 

@@ -14,10 +14,15 @@ std::string NamespaceName(const boost::shared_ptr<ICIMNamespace>& ns) { return n
 
 void AppendQuoted(std::string& out, const std::string& text) {
     out += '"';
-    for (const char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' || text[i] == '"') {
+            out.append(text, start, i - start);
+            out += '\\';
+            start = i;
+        }
     }
+    out.append(text, start, std::string::npos);
     out += '"';
 }
 
