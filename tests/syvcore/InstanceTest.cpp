@@ -68,10 +68,14 @@ TEST_F(InstanceTest, SetPropertyChecksNameAndDeclaredType) {
 TEST_F(InstanceTest, ReferenceHoldsTheKeysThatAreSet) {
     const auto instance = NewInstance(kController);
     instance->SetProperty("DeviceID", TCIMValue("QLogic Fibre Channel1"), TCIMValueMap());
-    instance->SetProperty("ControllerType", TCIMValue("QLE2462"), TCIMValueMap());
+    instance->SetProperty("ControllerType", TCIMValue("FCX-1620D"), TCIMValueMap());
     instance->SetProperty("SystemName", TCIMValue(), TCIMValueMap());
     EXPECT_EQ(instance->GetReference(TCIMValueMap()).ToObjectPath(),
               std::string("root/ornsg:") + kController + ".DeviceID=\"QLogic Fibre Channel1\"");
+    // A key set after the reference was made is in the next one.
+    instance->SetProperty("SystemName", TCIMValue("HOST"), TCIMValueMap());
+    EXPECT_EQ(instance->GetReference(TCIMValueMap()).ToObjectPath(),
+              std::string("root/ornsg:") + kController + ".DeviceID=\"QLogic Fibre Channel1\",SystemName=\"HOST\"");
 
     const auto raw = NewInstance(kRawData);
     raw->SetProperty("Command", TCIMValue("qlogic//scli.exe -z"), TCIMValueMap());
