@@ -80,15 +80,6 @@ protected:
         return syv::StandinHost::RunQuery({"AnyName"});
     }
 
-    static std::vector<std::string> Models(const std::vector<AdapterRecord>& records) {
-        std::vector<std::string> models;
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            EXPECT_EQ(GetField(records[i], kAdapterIndex), std::to_string(i));
-            models.push_back(GetField(records[i], kModel));
-        }
-        return models;
-    }
-
     static std::vector<std::string> PluginLog(const syv::QueryReport& report) {
         std::vector<std::string> messages;
         for (const syv::LogEntry& entry : report.log) {
@@ -125,18 +116,6 @@ TEST_F(DiscoveryTest, FibreChannelRecordsTheDefaultMachineAndKeepsTheOutput) {
          {kDriverFirmwareVersion, "5.09.04"}}};
     EXPECT_EQ(QLogicFibreChannelInventory::Instance()->GetAdapters(), expected);
     EXPECT_TRUE(PluginLog(report).empty());
-}
-
-TEST_F(DiscoveryTest, FibreChannelReadsSixteenAdaptersInOutputOrder) {
-    testsupport::SetEnvironment("SCLI_TRANSCRIPT", test::TranscriptPath("scli-sixteen-adapters.txt"));
-    const syv::QueryReport report = DiscoverFibreChannel();
-    ASSERT_FALSE(report.failed) << report.message;
-
-    EXPECT_EQ(count_, 16u);
-    std::vector<std::string> models(8, "FCX-1620D");
-    models.resize(16, "FCX-3220D");
-    EXPECT_EQ(Models(QLogicFibreChannelInventory::Instance()->GetAdapters()), models);
-    EXPECT_EQ(output_, test::ReadTranscript("scli-sixteen-adapters.txt"));
 }
 
 TEST_F(DiscoveryTest, FibreChannelOutputWithoutAdaptersLeavesCounterAndOutputAlone) {
@@ -181,18 +160,6 @@ TEST_F(DiscoveryTest, IScsiRecordsTheDefaultMachineAndLogsEachBlock) {
     EXPECT_EQ(PluginLog(report), expectedLog);
 }
 
-TEST_F(DiscoveryTest, IScsiReadsSixteenAdaptersInOutputOrder) {
-    testsupport::SetEnvironment("ISCLI_TRANSCRIPT", test::TranscriptPath("iscli-sixteen-adapters.txt"));
-    const syv::QueryReport report = DiscoverIScsi();
-    ASSERT_FALSE(report.failed) << report.message;
-
-    EXPECT_EQ(count_, 16u);
-    std::vector<std::string> models(8, "IC-4032");
-    models.resize(16, "IC-8242");
-    EXPECT_EQ(Models(QLogicIScsiInventory::Instance()->GetAdapters()), models);
-    EXPECT_EQ(PluginLog(report).size(), 16u);
-}
-
 TEST_F(DiscoveryTest, IScsiCounterIsWrittenOnlyForAnAdapterListing) {
     struct Case {
         const char* transcript;
@@ -210,43 +177,6 @@ TEST_F(DiscoveryTest, IScsiCounterIsWrittenOnlyForAnAdapterListing) {
         EXPECT_EQ(count_, c.count);
         EXPECT_TRUE(QLogicIScsiInventory::Instance()->GetAdapters().empty());
         EXPECT_TRUE(PluginLog(report).empty());
-    }
-}
-
-TEST_F(DiscoveryTest, ToolThatCannotRunThrowsBeforeAnythingIsAppended) {
-    struct Case {
-        const char* name;
-        std::function<void()> arrange;
-        std::uint32_t status;
-    };
-    const Case cases[] = {
-        {"missing tools folder", [] { syv::StandinHost::SetToolsFolder(test::TranscriptPath("no-such-folder")); },
-         NORNSYV20::TSYVStatusCode::kProgramNotStarted},
-        {"crashing tools",
-         [] {
-             testsupport::SetEnvironment("SCLI_CRASH", "1");
-             testsupport::SetEnvironment("ISCLI_CRASH", "1");
-         },
-         NORNSYV20::TSYVStatusCode::kProgramCrashed},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        c.arrange();
-
-        const syv::QueryReport fibreChannel = DiscoverFibreChannel();
-        EXPECT_TRUE(fibreChannel.failed);
-        EXPECT_EQ(fibreChannel.status, c.status) << fibreChannel.message;
-        EXPECT_EQ(output_, "not set");
-        EXPECT_TRUE(QLogicFibreChannelInventory::Instance()->GetAdapters().empty());
-
-        const syv::QueryReport iscsi = DiscoverIScsi();
-        EXPECT_TRUE(iscsi.failed);
-        EXPECT_EQ(iscsi.status, c.status) << iscsi.message;
-        EXPECT_TRUE(QLogicIScsiInventory::Instance()->GetAdapters().empty());
-        EXPECT_TRUE(PluginLog(iscsi).empty());
-
-        EXPECT_EQ(count_, kUntouched);
-        syv::StandinHost::SetToolsFolder(VELKOR_BIN_DIR);
     }
 }
 
