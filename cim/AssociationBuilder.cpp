@@ -29,17 +29,17 @@ InstanceList EnumerateClass(const boost::shared_ptr<ICIMNamespace>& ns, const st
     return instances;
 }
 
-// A fresh instance of className from the last requested class bearing that
-// name, or null when none does.
-boost::shared_ptr<ICIMInstance> CreateFromRequested(const std::vector<boost::shared_ptr<ICIMClass>>& requested,
-                                                    const std::string& className) {
-    boost::shared_ptr<ICIMInstance> pending;
+// The last requested class bearing className, or null when none does: the
+// class that every association of the call is created from.
+boost::shared_ptr<ICIMClass> LastRequested(const std::vector<boost::shared_ptr<ICIMClass>>& requested,
+                                           const std::string& className) {
+    boost::shared_ptr<ICIMClass> last;
     for (const boost::shared_ptr<ICIMClass>& requestedClass : requested) {
         if (requestedClass->GetName(TCIMValueMap()) == className) {
-            pending = requestedClass->CreateInstance(TCIMValueMap());
+            last = requestedClass;
         }
     }
-    return pending;
+    return last;
 }
 
 // The list entry that decides for each name: the first one bearing it.
@@ -95,6 +95,7 @@ void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<Element
         }
     }
 
+    const boost::shared_ptr<ICIMClass> associationClass = LastRequested(requestedClasses, className);
     for (const boost::shared_ptr<ICIMInstance>& controller : controllers) {
         const unsigned int controllerNum = controller->GetProperty("ControllerNum", TCIMValueMap())->GetValue(TCIMValueMap());
         const auto owned = elementsOfController.find(controllerNum);
@@ -102,7 +103,7 @@ void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<Element
             continue;
         }
         for (const std::size_t position : owned->second) {
-            const boost::shared_ptr<ICIMInstance> pending = CreateFromRequested(requestedClasses, className);
+            const boost::shared_ptr<ICIMInstance> pending = associationClass->CreateInstance(TCIMValueMap());
             CommitAssociation(*pending, *controller, *elements[position]);
         }
     }
