@@ -13,10 +13,13 @@ using namespace NORNSYV20;
 
 namespace {
 
+// Building instances only calls the host to create and commit them, which
+// never reaches the inventories, so the adapters are read in place.
 template <class Inventory>
-std::vector<AdapterRecord> AdaptersOf() {
+const std::vector<AdapterRecord>& AdaptersOf() {
+    static const std::vector<AdapterRecord> none;
     const Inventory* inventory = Inventory::Instance();
-    return inventory != nullptr ? inventory->GetAdapters() : std::vector<AdapterRecord>();
+    return inventory != nullptr ? inventory->Adapters() : none;
 }
 
 void CreateAdapterInstance(const AdapterKind& kind, const boost::shared_ptr<ICIMClass>& servedClass,

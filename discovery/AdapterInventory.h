@@ -33,6 +33,9 @@ public:
 
     void AddAdapter(const AdapterRecord& record) { adapters_.push_back(record); }
     std::vector<AdapterRecord> GetAdapters() const { return adapters_; }
+    // The same without a copy, for readers that call nothing able to change
+    // the inventory while they hold it.
+    const std::vector<AdapterRecord>& Adapters() const { return adapters_; }
 
     void AddElementName(std::uint32_t index, std::string name) {
         elementNames_.emplace_back(index, std::move(name));

@@ -26,6 +26,7 @@ public:
     TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const TCIMValueMap& keys);
     TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const std::string& className,
                   const TCIMValueMap& keys);
+    TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const std::string& className, TCIMValueMap&& keys);
     TCIMReference(const TCIMReference& other);
     TCIMReference& operator=(const TCIMReference& other);
     ~TCIMReference();

@@ -17,9 +17,19 @@ using NORNSYV20::TCIMValue;
 using NORNSYV20::TSYVException;
 using NORNSYV20::TSYVStatusCode;
 
+namespace {
+
+// Enough for the served classes' properties: one allocation per instance
+// instead of a growing series.
+const std::size_t kTypicalPropertyCount = 12;
+
+}  // namespace
+
 CIMInstance::CIMInstance(std::string className, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
                          boost::shared_ptr<const Schema> schema, const ClassDefinition* definition)
-    : className_(std::move(className)), ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {}
+    : className_(std::move(className)), ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {
+    properties_.reserve(kTypicalPropertyCount);
+}
 
 void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
     if (committed_) {
@@ -55,7 +65,7 @@ const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
                 keys.emplace(property.declared->name, property.value);
             }
         }
-        reference_.emplace(ns_, className_, keys);
+        reference_.emplace(ns_, className_, std::move(keys));
     }
     return *reference_;
 }

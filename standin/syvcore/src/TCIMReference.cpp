@@ -77,6 +77,9 @@ TCIMReference::TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const std::str
                              const TCIMValueMap& keys)
     : impl_(new Impl(NamespaceName(ns), className, keys)) {}
 
+TCIMReference::TCIMReference(boost::shared_ptr<ICIMNamespace> ns, const std::string& className, TCIMValueMap&& keys)
+    : impl_(new Impl(NamespaceName(ns), className, std::move(keys))) {}
+
 TCIMReference::TCIMReference(const TCIMReference& other) : impl_(Impl::Share(other.impl_)) {}
 
 TCIMReference& TCIMReference::operator=(const TCIMReference& other) {
