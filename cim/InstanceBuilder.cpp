@@ -14,6 +14,52 @@ namespace {
 const std::uint16_t kSoftwareElementRunning = 3;
 const std::uint16_t kTargetWindows2000 = 58;
 
+// Property names made once: the host takes them as std::string, and a
+// literal would make a new one for every property of every instance.
+namespace property {
+const std::string kControllerNum = "ControllerNum";
+const std::string kControllerType = "ControllerType";
+const std::string kCreationClassName = "CreationClassName";
+const std::string kDeviceID = "DeviceID";
+const std::string kDriverFirmwareVersion = "DriverFirmwareVersion";
+const std::string kManufacturer = "Manufacturer";
+const std::string kName = "Name";
+const std::string kOtherIdentifyingInfo = "OtherIdentifyingInfo";
+const std::string kSoftwareElementID = "SoftwareElementID";
+const std::string kSoftwareElementState = "SoftwareElementState";
+const std::string kSystemCreationClassName = "SystemCreationClassName";
+const std::string kSystemName = "SystemName";
+const std::string kTargetOperatingSystem = "TargetOperatingSystem";
+const std::string kVersion = "Version";
+}  // namespace property
+
+// Values that every instance of a kind of element shares, made once on first
+// use: copies of a value share its contents.
+const TCIMValue& RunningState() {
+    static const TCIMValue value(kSoftwareElementRunning);
+    return value;
+}
+
+const TCIMValue& TargetWindows2000() {
+    static const TCIMValue value(kTargetWindows2000);
+    return value;
+}
+
+const TCIMValue& Vendor() {
+    static const TCIMValue value(kVendorName);
+    return value;
+}
+
+const TCIMValue& SystemCreationClassName() {
+    static const TCIMValue value("ORN");
+    return value;
+}
+
+const TCIMValue& SystemName() {
+    static const TCIMValue value("LOCALHOST");
+    return value;
+}
+
 void Set(ICIMInstance& instance, const std::string& name, const TCIMValue& value) {
     instance.SetProperty(name, value, TCIMValueMap());
 }
@@ -25,9 +71,9 @@ void CommitController(ICIMInstance& instance, const AdapterKind& kind, std::uint
     const std::string model = GetField(record, kModel);
     const std::vector<TCIMValue> identifying = {TCIMValue(model),
                                                 TCIMValue(ComposeName(kind.namePrefix, adapterNumber))};
-    Set(instance, "OtherIdentifyingInfo", TCIMValue(TCIMValue::TCIMType(eCIMTypeString), 0, identifying));
-    Set(instance, "ControllerNum", TCIMValue(ParseNumber(GetField(record, kAdapterIndex), 2)));
-    Set(instance, "ControllerType", TCIMValue(model));
+    Set(instance, property::kOtherIdentifyingInfo, TCIMValue(TCIMValue::TCIMType(eCIMTypeString), 0, identifying));
+    Set(instance, property::kControllerNum, TCIMValue(ParseNumber(GetField(record, kAdapterIndex), 2)));
+    Set(instance, property::kControllerType, TCIMValue(model));
     instance.Commit(TCIMValueMap());
 }
 
@@ -59,12 +105,12 @@ void BuildAdapterInstances(const AdapterKind& kind, const std::vector<AdapterRec
             case Branch::kFirmware:
                 create(servedClass, instance, adapterNumber, GetField(record, kFirmwareVersion),
                        GetField(record, kDriverFirmwareVersion));
-                Set(*instance, "Manufacturer", TCIMValue(kVendorName));
+                Set(*instance, property::kManufacturer, Vendor());
                 instance->Commit(TCIMValueMap());
                 break;
             case Branch::kBios:
                 create(servedClass, instance, adapterNumber, GetField(record, kBiosVersion), std::string());
-                Set(*instance, "Manufacturer", TCIMValue(kVendorName));
+                Set(*instance, property::kManufacturer, Vendor());
                 instance->Commit(TCIMValueMap());
                 break;
         }
@@ -76,27 +122,27 @@ void SetAdapterInstanceKeys(const AdapterKind& kind, const std::string& classNam
                             const std::string& driverFirmwareVersion) {
     const std::string deviceId = ComposeName(kind.namePrefix, adapterNumber);
     if (className == kind.firmwareElementClass) {
-        Set(instance, "Name", TCIMValue(ComposeName(kind.namePrefix, adapterNumber, " Firmware")));
-        Set(instance, "Version", TCIMValue(version));
+        Set(instance, property::kName, TCIMValue(ComposeName(kind.namePrefix, adapterNumber, " Firmware")));
+        Set(instance, property::kVersion, TCIMValue(version));
         if (kind.hasDriverFirmwareVersion) {
-            Set(instance, "DriverFirmwareVersion", TCIMValue(driverFirmwareVersion));
+            Set(instance, property::kDriverFirmwareVersion, TCIMValue(driverFirmwareVersion));
         }
-        Set(instance, "SoftwareElementState", TCIMValue(kSoftwareElementRunning));
-        Set(instance, "SoftwareElementID", TCIMValue(ComposeName(kind.firmwareIdPrefix, adapterNumber)));
-        Set(instance, "TargetOperatingSystem", TCIMValue(kTargetWindows2000));
-        Set(instance, "DeviceID", TCIMValue(deviceId));
+        Set(instance, property::kSoftwareElementState, RunningState());
+        Set(instance, property::kSoftwareElementID, TCIMValue(ComposeName(kind.firmwareIdPrefix, adapterNumber)));
+        Set(instance, property::kTargetOperatingSystem, TargetWindows2000());
+        Set(instance, property::kDeviceID, TCIMValue(deviceId));
     } else if (className == kind.biosElementClass) {
-        Set(instance, "Name", TCIMValue(ComposeName(kind.namePrefix, adapterNumber, " BIOS")));
-        Set(instance, "Version", TCIMValue(version));
-        Set(instance, "SoftwareElementState", TCIMValue(kSoftwareElementRunning));
-        Set(instance, "SoftwareElementID", TCIMValue(ComposeName(kind.biosIdPrefix, adapterNumber)));
-        Set(instance, "TargetOperatingSystem", TCIMValue(kTargetWindows2000));
-        Set(instance, "DeviceID", TCIMValue(deviceId));
+        Set(instance, property::kName, TCIMValue(ComposeName(kind.namePrefix, adapterNumber, " BIOS")));
+        Set(instance, property::kVersion, TCIMValue(version));
+        Set(instance, property::kSoftwareElementState, RunningState());
+        Set(instance, property::kSoftwareElementID, TCIMValue(ComposeName(kind.biosIdPrefix, adapterNumber)));
+        Set(instance, property::kTargetOperatingSystem, TargetWindows2000());
+        Set(instance, property::kDeviceID, TCIMValue(deviceId));
     } else {
-        Set(instance, "SystemCreationClassName", TCIMValue("ORN"));
-        Set(instance, "SystemName", TCIMValue("LOCALHOST"));
-        Set(instance, "CreationClassName", TCIMValue(className));
-        Set(instance, "DeviceID", TCIMValue(deviceId));
+        Set(instance, property::kSystemCreationClassName, SystemCreationClassName());
+        Set(instance, property::kSystemName, SystemName());
+        Set(instance, property::kCreationClassName, TCIMValue(className));
+        Set(instance, property::kDeviceID, TCIMValue(deviceId));
     }
 }
 
