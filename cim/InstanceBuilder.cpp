@@ -15,7 +15,9 @@ const std::uint16_t kSoftwareElementRunning = 3;
 const std::uint16_t kTargetWindows2000 = 58;
 
 // Property names made once: the host takes them as std::string, and a
-// literal would make a new one for every property of every instance.
+// literal would make a new one for every property of every instance. Made at
+// load like the shared constants, which fails only when memory runs out.
+// NOLINTBEGIN(cert-err58-cpp)
 namespace property {
 const std::string kControllerNum = "ControllerNum";
 const std::string kControllerType = "ControllerType";
@@ -32,6 +34,7 @@ const std::string kSystemName = "SystemName";
 const std::string kTargetOperatingSystem = "TargetOperatingSystem";
 const std::string kVersion = "Version";
 }  // namespace property
+// NOLINTEND(cert-err58-cpp)
 
 // Values that every instance of a kind of element shares, made once on first
 // use: copies of a value share its contents.
