@@ -40,6 +40,10 @@ Schema::Schema(std::vector<ClassDefinition> classes) {
             }
         }
     }
+    // Resolved once: instances walk the chain for every property they set.
+    for (auto& entry : classes_) {
+        entry.second.parent = FindClass(entry.second.superclass);
+    }
 }
 
 const ClassDefinition* Schema::FindClass(const std::string& name) const {
@@ -48,7 +52,7 @@ const ClassDefinition* Schema::FindClass(const std::string& name) const {
 }
 
 const PropertyDefinition* Schema::FindProperty(const ClassDefinition& cls, const std::string& property) const {
-    for (const ClassDefinition* current = &cls; current; current = FindClass(current->superclass)) {
+    for (const ClassDefinition* current = &cls; current; current = current->parent) {
         for (const PropertyDefinition& declared : current->properties) {
             if (declared.name == property) return &declared;
         }
@@ -57,7 +61,7 @@ const PropertyDefinition* Schema::FindProperty(const ClassDefinition& cls, const
 }
 
 bool Schema::IsKey(const ClassDefinition& cls, const std::string& property) const {
-    for (const ClassDefinition* current = &cls; current; current = FindClass(current->superclass)) {
+    for (const ClassDefinition* current = &cls; current; current = current->parent) {
         for (const PropertyDefinition& declared : current->properties) {
             if (declared.name == property && declared.isKey) return true;
         }

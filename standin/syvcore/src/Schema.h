@@ -29,6 +29,9 @@ struct ClassDefinition {
     std::vector<PropertyDefinition> properties;  // in declaration order
     std::string file;
     int line = 0;
+    // The superclass's definition, set by the schema that holds both; null
+    // for a root class or one whose superclass the schema lacks.
+    const ClassDefinition* parent = nullptr;
 };
 
 class Schema {
@@ -37,6 +40,11 @@ public:
     // Throws TSYVException (status 14) for a class defined twice or a cycle
     // of superclasses, naming the file and line of the offending class.
     explicit Schema(std::vector<ClassDefinition> classes);
+    // The definitions point at each other, so a schema moves but never copies.
+    Schema(Schema&&) = default;
+    Schema& operator=(Schema&&) = default;
+    Schema(const Schema&) = delete;
+    Schema& operator=(const Schema&) = delete;
 
     // Exact (case-sensitive) lookup; null when the schema lacks the class.
     const ClassDefinition* FindClass(const std::string& name) const;
