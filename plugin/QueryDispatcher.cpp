@@ -65,8 +65,8 @@ void CollectOnce(const Fill& fill) {
 template <class Inventory>
 void NameElements(const std::string& prefix) {
     Inventory* inventory = Inventory::Instance();
-    const std::vector<AdapterRecord> adapters = inventory->GetAdapters();
-    for (std::uint32_t i = 0; i < adapters.size(); ++i) {
+    const std::size_t adapters = inventory->Adapters().size();
+    for (std::uint32_t i = 0; i < adapters; ++i) {
         inventory->AddElementName(i, ComposeName(prefix, i + 1, " Firmware"));
         inventory->AddElementName(i, ComposeName(prefix, i + 1, " BIOS"));
     }
