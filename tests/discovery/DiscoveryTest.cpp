@@ -1,5 +1,6 @@
 // The discovery objects inside a query of the stand-in host, running the
 // simulated tools as real child processes.
+#include "FakePlugin.h"
 #include "TestEnvironment.h"
 #include "Transcripts.h"
 
@@ -12,35 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include <boost/pointer_cast.hpp>
-
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace velkor {
 namespace {
-
-using NORNSYV20::ICIMClass;
-using NORNSYV20::ICIMNamespace;
-
-// A plug-in whose query runs whatever the test gives it.
-class QueryRunner final : public NORNSYV20::IPluginCallbacks, public NORNSYV20::IPluginBasicQueryCallbacks {
-public:
-    std::function<void()> work;
-
-    std::uint32_t GetPluginFlags() override { return 0; }
-    std::string GetPluginName() override { return "discovery test"; }
-    std::string GetPluginVersion() override { return "1.0"; }
-    std::string GetPluginRevision() override { return "1.0"; }
-    void Release() override {}
-    void OnNotify(std::uint32_t) override {}
-    void Shutdown() override {}
-
-    void QueryInstances(boost::shared_ptr<ICIMNamespace>, const std::vector<boost::shared_ptr<ICIMClass>>&) override {
-        work();
-    }
-};
 
 // A counter value that discovery never writes, to see whether it wrote one.
 const std::uint32_t kUntouched = 77;
@@ -51,8 +28,7 @@ class DiscoveryTest : public testing::Test {
 protected:
     void SetUp() override {
         syv::StandinHost::SetToolsFolder(VELKOR_BIN_DIR);
-        boost::dynamic_pointer_cast<NORNSYV20::TPluginManagerNamespace>(NORNSYV20::TRootObject::GetPluginManager())
-            ->RegisterPlugin(&plugin_);
+        testsupport::Register(&plugin_);
         QLogicFibreChannelInventory::Create();
         QLogicIScsiInventory::Create();
     }
@@ -61,14 +37,14 @@ protected:
         syv::StandinHost::ClearRegisteredPlugins();
         QLogicFibreChannelInventory::Destroy();
         QLogicIScsiInventory::Destroy();
-        for (const char* name : {"SCLI_TRANSCRIPT", "ISCLI_TRANSCRIPT", "SCLI_CRASH", "ISCLI_CRASH", "SCLI_EXIT_CODE"}) {
+        for (const char* name : {"SCLI_TRANSCRIPT", "ISCLI_TRANSCRIPT", "SCLI_EXIT_CODE"}) {
             testsupport::UnsetEnvironment(name);
         }
     }
 
     // Runs Fibre Channel discovery inside a query; keeps its output.
     syv::QueryReport DiscoverFibreChannel() {
-        plugin_.work = [this] {
+        plugin_.handler = [this](auto, const auto&) {
             const QLogicFibreChannelDiscovery discovery(&count_);
             output_ = discovery.GetOutput();
         };
@@ -76,7 +52,7 @@ protected:
     }
 
     syv::QueryReport DiscoverIScsi() {
-        plugin_.work = [this] { const QLogicIScsiDiscovery discovery(&count_); };
+        plugin_.handler = [this](auto, const auto&) { const QLogicIScsiDiscovery discovery(&count_); };
         return syv::StandinHost::RunQuery({"AnyName"});
     }
 
@@ -90,7 +66,7 @@ protected:
         return messages;
     }
 
-    QueryRunner plugin_;
+    testsupport::FakePlugin plugin_;
     std::uint32_t count_ = kUntouched;
     std::string output_ = "not set";
 };

@@ -1,11 +1,11 @@
 #include "Transcripts.h"
 
+#include "TestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace velkor::test {
 
@@ -13,11 +13,7 @@ std::string TranscriptPath(const std::string& name) {
     return std::string(VELKOR_TRANSCRIPTS_DIR) + "/" + name;
 }
 
-std::string ReadTranscript(const std::string& name) {
-    std::ifstream in(TranscriptPath(name), std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read transcript " << name;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadTranscript(const std::string& name) { return testsupport::ReadFile(TranscriptPath(name)); }
 
 std::vector<std::string> TranscriptNames(const std::string& prefix) {
     std::vector<std::string> names;

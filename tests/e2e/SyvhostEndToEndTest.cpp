@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 #include "MofChecker.h"
 #include "PluginLibrary.h"
+#include "TestEnvironment.h"
 #include "plugin/Constants.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -71,19 +71,6 @@ std::size_t ExpectedCount(const std::string& className) {
 std::string BinFolder() { return syv::ProgramFolder(); }
 
 std::string SyvhostPath() { return BinFolder() + "/syvhost" + kExeSuffix; }
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
-}
 
 std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second) {
     first.insert(first.end(), second.begin(), second.end());
@@ -401,7 +388,7 @@ TEST_F(SyvhostTest, JsonReportHoldsEveryField) {
 TEST_F(SyvhostTest, ToolOutputWithAnyBytesMakesValidReports) {
     const std::string tools = MakeTools();
     const std::string odd = "odd \x01\x7f\xff \"quoted\" back\\slash\ttab";
-    WriteFile(tools + "/qlogic/iscli.txt", ReadFile(tools + "/qlogic/iscli.txt") + odd + "\r\n");
+    testsupport::WriteFile(tools + "/qlogic/iscli.txt", testsupport::ReadFile(tools + "/qlogic/iscli.txt") + odd + "\r\n");
 
     const ChildResult json = Syvhost({"--tools", tools, "--format", "json", velkor::kIScsiRawDataClass});
     EXPECT_EQ(json.exitStatus, 0) << json.standardError;
@@ -456,7 +443,7 @@ TEST_F(SyvhostTest, AMissingToolsFolderIsAWarningAndTheToolsFail) {
 
 TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
     const std::string garbage = work_ + "/garbage-library";
-    WriteFile(garbage, "this is not a library\n");
+    testsupport::WriteFile(garbage, "this is not a library\n");
     const struct {
         std::vector<std::string> arguments;
         std::string says;

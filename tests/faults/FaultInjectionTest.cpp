@@ -15,9 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -112,14 +110,6 @@ const Outcome kIScsiMachine{{{"IC-4032", "3.01.04.08", "", "2.01.22"}, {"IC-4032
 
 Outcome Blank(std::size_t adapters, bool rawPublished) {
     return Outcome{std::vector<Adapter>(adapters), rawPublished};
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -231,7 +221,7 @@ public:
 
     // What the tool prints by default, and what it prints now.
     static std::string DefaultOutput(const Kind& kind) {
-        return ReadFile(syv::ProgramFolder() + "/qlogic/" + kind.name + ".txt");
+        return testsupport::ReadFile(syv::ProgramFolder() + "/qlogic/" + kind.name + ".txt");
     }
     std::string Output(const Kind& kind) const {
         const auto found = outputs_.find(kind.name);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -50,6 +51,15 @@ public:
 private:
     std::vector<std::string> names_;
 };
+
+// The file's bytes exactly as they are.
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 // Writes the bytes exactly as given (binary mode: no line-end translation).
 inline void WriteFile(const std::string& path, const std::string& bytes) {
