@@ -38,11 +38,16 @@ public:
     // NAMESPACE:CLASS.KEY=VALUE,... with keys in alphabetical order, strings
     // quoted with \\ and \" escaped, integers in decimal, references as
     // quoted paths; NAMESPACE:CLASS for an instance without keys. Without a
-    // namespace name the "NAMESPACE:" part is left out.
-    std::string ToObjectPath() const;
+    // namespace name the "NAMESPACE:" part is left out. Made once, with the
+    // reference.
+    const std::string& ToObjectPath() const;
+
+    // The host core's own representation; only the host core can make one,
+    // and the reference takes it over.
+    struct Impl;
+    explicit TCIMReference(Impl* impl);
 
 private:
-    struct Impl;
     Impl* impl_;
 };
 

@@ -30,7 +30,7 @@ void CIMClass::RequireDefinition() const {
 
 boost::shared_ptr<NORNSYV20::ICIMInstance> CIMClass::CreateInstance(NORNSYV20::TCIMValueMap /*context*/) {
     RequireDefinition();
-    return boost::make_shared<CIMInstance>(name_, ns_, schema_, definition_);
+    return boost::make_shared<CIMInstance>(ns_, schema_, definition_);
 }
 
 void CIMClass::EnumerateInstances(NORNSYV20::TCIMInstanceCallback callback, bool deep,

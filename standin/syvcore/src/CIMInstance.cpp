@@ -4,10 +4,12 @@
 #include "CIMTypeNames.h"
 #include "syvcore/ValueTypeName.h"
 #include "QueryFrame.h"
+#include "ReferenceImpl.h"
 #include "host/TSYVException.h"
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <utility>
 
 namespace syv {
@@ -25,23 +27,23 @@ const std::size_t kTypicalPropertyCount = 12;
 
 }  // namespace
 
-CIMInstance::CIMInstance(std::string className, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
-                         boost::shared_ptr<const Schema> schema, const ClassDefinition* definition)
-    : className_(std::move(className)), ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {
+CIMInstance::CIMInstance(boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, boost::shared_ptr<const Schema> schema,
+                         const ClassDefinition* definition)
+    : ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {
     properties_.reserve(kTypicalPropertyCount);
 }
 
 void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
     if (committed_) {
-        throw TSYVException(TSYVStatusCode(TSYVStatusCode::kAlreadyCommitted), "an instance of " + className_);
+        throw TSYVException(TSYVStatusCode(TSYVStatusCode::kAlreadyCommitted), "an instance of " + GetClassName());
     }
     QueryFrame* query = InnermostQuery();
     if (!query) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kNoQueryRunning),
-                            "cannot commit an instance of " + className_);
+                            "cannot commit an instance of " + GetClassName());
     }
     if (QueryReport* report = query->Report()) {
-        CommittedInstance committed{className_, MakeReference().ToObjectPath(), {}};
+        CommittedInstance committed{GetClassName(), MakeReference().ToObjectPath(), {}};
         committed.properties.reserve(properties_.size());
         for (const Property& property : properties_) {
             committed.properties.emplace_back(property.declared->name, property.value);
@@ -55,17 +57,20 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
 
 NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*context*/) { return MakeReference(); }
 
-// The key properties that hold a value; a key never set is left out rather
-// than guessed.
+// The key properties that hold a value, in name order; a key never set is
+// left out rather than guessed. The schema keeps the names alive for the
+// reference.
 const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
     if (!reference_) {
-        NORNSYV20::TCIMValueMap keys;
-        for (const Property& property : properties_) {
-            if (property.isKey && !property.value.IsNull()) {
-                keys.emplace(property.declared->name, property.value);
-            }
+        std::vector<NORNSYV20::TCIMReference::Impl::Key> keys;
+        keys.reserve(definition_->keysInNameOrder.size());
+        for (const PropertyDefinition* key : definition_->keysInNameOrder) {
+            const auto set = std::find_if(properties_.begin(), properties_.end(),
+                                          [key](const Property& property) { return property.declared == key; });
+            if (set != properties_.end() && !set->value.IsNull()) keys.emplace_back(&key->name, set->value);
         }
-        reference_.emplace(ns_, className_, std::move(keys));
+        reference_.emplace(new NORNSYV20::TCIMReference::Impl(ns_ ? ns_->GetName() : std::string(), definition_->name,
+                                                              std::move(keys), schema_));
     }
     return *reference_;
 }
@@ -79,21 +84,20 @@ boost::shared_ptr<NORNSYV20::ICIMProperty> CIMInstance::GetProperty(const std::s
 }
 
 void CIMInstance::SetProperty(const std::string& name, const TCIMValue& value, NORNSYV20::TCIMValueMap /*context*/) {
-    const PropertyDefinition* declared = schema_->FindProperty(*definition_, name);
-    if (!declared) {
+    const ClassDefinition::Member* member = definition_->FindMember(name);
+    if (!member) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kUnknownProperty),
-                            "class " + className_ + " has no property " + name);
+                            "class " + GetClassName() + " has no property " + name);
     }
-    CheckType(*declared, value);
+    CheckType(*member->declared, value);
+    if (member->isKey) reference_.reset();
     for (Property& property : properties_) {
-        if (property.declared == declared) {
+        if (property.declared == member->declared) {
             property.value = value;
-            if (property.isKey) reference_.reset();
             return;
         }
     }
-    properties_.push_back(Property{declared, schema_->IsKey(*definition_, name), value});
-    if (properties_.back().isKey) reference_.reset();
+    properties_.push_back(Property{member->declared, member->isKey, value});
 }
 
 // A null value fits any property; otherwise scalar properties take the value
@@ -110,7 +114,7 @@ void CIMInstance::CheckType(const PropertyDefinition& declared, const TCIMValue&
     if (!fits) {
         const std::string type = CIMTypeName(declared.type) + (declared.isArray ? "[]" : "");
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kWrongValueType),
-                            "property " + className_ + "." + declared.name + " is " + type + ", the value holds " +
+                            "property " + GetClassName() + "." + declared.name + " is " + type + ", the value holds " +
                                 syv::ValueTypeName(value));
     }
 }

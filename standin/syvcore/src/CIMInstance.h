@@ -20,9 +20,10 @@ namespace detail {
 
 class CIMInstance : public NORNSYV20::ICIMInstance, public boost::enable_shared_from_this<CIMInstance> {
 public:
-    // definition belongs to schema, which the instance keeps alive.
-    CIMInstance(std::string className, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
-                boost::shared_ptr<const Schema> schema, const ClassDefinition* definition);
+    // definition, the instance's class, belongs to schema, which the instance
+    // keeps alive.
+    CIMInstance(boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, boost::shared_ptr<const Schema> schema,
+                const ClassDefinition* definition);
 
     void Commit(NORNSYV20::TCIMValueMap context) override;
     NORNSYV20::TCIMReference GetReference(NORNSYV20::TCIMValueMap context) override;
@@ -31,7 +32,7 @@ public:
     void SetProperty(const std::string& name, const NORNSYV20::TCIMValue& value,
                      NORNSYV20::TCIMValueMap context) override;
 
-    const std::string& GetClassName() const { return className_; }
+    const std::string& GetClassName() const { return definition_->name; }
 
 private:
     // A property set, with its declaration (owned by the schema).
@@ -44,7 +45,6 @@ private:
     const NORNSYV20::TCIMReference& MakeReference() const;
     void CheckType(const PropertyDefinition& declared, const NORNSYV20::TCIMValue& value) const;
 
-    std::string className_;
     boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;
     boost::shared_ptr<const Schema> schema_;
     const ClassDefinition* definition_;

@@ -40,10 +40,34 @@ Schema::Schema(std::vector<ClassDefinition> classes) {
             }
         }
     }
-    // Resolved once: instances walk the chain for every property they set.
     for (auto& entry : classes_) {
         entry.second.parent = FindClass(entry.second.superclass);
     }
+    for (auto& entry : classes_) {
+        ResolveMembers(entry.second);
+    }
+}
+
+// Resolved once: instances look up every property they set.
+void Schema::ResolveMembers(ClassDefinition& cls) {
+    for (const ClassDefinition* current = &cls; current; current = current->parent) {
+        for (const PropertyDefinition& declared : current->properties) {
+            auto member = std::find_if(cls.members.begin(), cls.members.end(), [&](const ClassDefinition::Member& m) {
+                return m.declared->name == declared.name;
+            });
+            if (member == cls.members.end()) {
+                cls.members.push_back({&declared, declared.isKey});
+            } else {
+                member->isKey = member->isKey || declared.isKey;
+            }
+        }
+    }
+    for (const ClassDefinition::Member& member : cls.members) {
+        if (member.isKey) cls.keysInNameOrder.push_back(member.declared);
+    }
+    // The order of std::map<std::string, ...>, which a reference's key map has.
+    std::sort(cls.keysInNameOrder.begin(), cls.keysInNameOrder.end(),
+              [](const PropertyDefinition* a, const PropertyDefinition* b) { return a->name < b->name; });
 }
 
 const ClassDefinition* Schema::FindClass(const std::string& name) const {
@@ -51,22 +75,11 @@ const ClassDefinition* Schema::FindClass(const std::string& name) const {
     return found == classes_.end() ? nullptr : &found->second;
 }
 
-const PropertyDefinition* Schema::FindProperty(const ClassDefinition& cls, const std::string& property) const {
-    for (const ClassDefinition* current = &cls; current; current = current->parent) {
-        for (const PropertyDefinition& declared : current->properties) {
-            if (declared.name == property) return &declared;
-        }
+const ClassDefinition::Member* ClassDefinition::FindMember(const std::string& property) const {
+    for (const Member& member : members) {
+        if (member.declared->name == property) return &member;
     }
     return nullptr;
-}
-
-bool Schema::IsKey(const ClassDefinition& cls, const std::string& property) const {
-    for (const ClassDefinition* current = &cls; current; current = current->parent) {
-        for (const PropertyDefinition& declared : current->properties) {
-            if (declared.name == property && declared.isKey) return true;
-        }
-    }
-    return false;
 }
 
 bool Schema::DerivesFrom(const std::string& className, const std::string& ancestor) const {

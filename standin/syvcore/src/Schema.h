@@ -32,6 +32,23 @@ struct ClassDefinition {
     // The superclass's definition, set by the schema that holds both; null
     // for a root class or one whose superclass the schema lacks.
     const ClassDefinition* parent = nullptr;
+
+    // A property of the class or of a superclass: the declaration nearest to
+    // the class, and whether it is a key. Any declaration along the chain
+    // makes it one: an override cannot take the Key qualifier away.
+    struct Member {
+        const PropertyDefinition* declared;
+        bool isKey;
+    };
+    // Every member, one per name, and the key ones in name order (the order of
+    // object paths); set by the schema that holds the class, so that setting
+    // a property or making a path walks no chain.
+    std::vector<Member> members;
+    std::vector<const PropertyDefinition*> keysInNameOrder;
+
+    // Exact (case-sensitive) lookup; null when no class of the chain declares
+    // the property.
+    const Member* FindMember(const std::string& property) const;
 };
 
 class Schema {
@@ -49,20 +66,14 @@ public:
     // Exact (case-sensitive) lookup; null when the schema lacks the class.
     const ClassDefinition* FindClass(const std::string& name) const;
 
-    // The declaration nearest to the class along its superclass chain; null
-    // when no class of the chain declares the property.
-    const PropertyDefinition* FindProperty(const ClassDefinition& cls, const std::string& property) const;
-
-    // A property is a key when any declaration along the chain says so: an
-    // override cannot take the Key qualifier away.
-    bool IsKey(const ClassDefinition& cls, const std::string& property) const;
-
     // True when className is ancestor or derives from it.
     bool DerivesFrom(const std::string& className, const std::string& ancestor) const;
 
     std::vector<std::string> ClassNames() const;
 
 private:
+    void ResolveMembers(ClassDefinition& cls);
+
     std::map<std::string, ClassDefinition> classes_;
 };
 
