@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace NORNSYV20 {
@@ -48,7 +49,6 @@ public:
     TCIMValue();
     TCIMValue(const char* text);
     TCIMValue(const std::string& text);
-    TCIMValue(std::string&& text);
     TCIMValue(std::uint16_t number);
     TCIMValue(std::uint32_t number);
     TCIMValue(const TCIMReference& reference);
@@ -73,14 +73,18 @@ public:
     // when the value holds another kind.
     EKind GetKind() const;
     bool IsNull() const;
-    const std::string& GetString() const;
+    // The characters, valid as long as a copy of this value lives.
+    std::string_view GetString() const;
     std::uint16_t GetUint16() const;
     const TCIMReference& GetReference() const;
     ECIMType GetElementType() const;
     const std::vector<TCIMValue>& GetElements() const;
 
-private:
+    // The host core's own representation, of which each kind of value has its
+    // own form.
     struct Impl;
+
+private:
     Impl* impl_;
 };
 

@@ -4,18 +4,15 @@
 #include "syvcore/ValueTypeName.h"
 #include "host/TSYVException.h"
 
+#include <algorithm>
 #include <atomic>
+#include <new>
+#include <string_view>
 #include <utility>
-#include <variant>
 
 namespace NORNSYV20 {
 
 namespace {
-
-struct ArrayData {
-    ECIMType elementType;
-    std::vector<TCIMValue> elements;
-};
 
 [[noreturn]] void ThrowWrongKind(const TCIMValue& value, const std::string& asked) {
     throw TSYVException(TSYVStatusCode(TSYVStatusCode::kWrongValueType),
@@ -38,30 +35,79 @@ void CheckElements(ECIMType elementType, const std::vector<TCIMValue>& elements)
 
 }  // namespace
 
-// The alternatives are in the order of EKind after eNull; a null value has
-// no Impl at all.
-static_assert(TCIMValue::eString == 1 && TCIMValue::eUint16 == 2 && TCIMValue::eUint32 == 3 &&
-                  TCIMValue::eReference == 4 && TCIMValue::eArray == 5,
-              "GetKind maps the variant's index to EKind");
 // Values never change once made (Set and assignment replace the Impl), so
 // copies share one Impl: properties are copied at every commit and lookup,
-// and deep copies of their strings dominated a query's cost.
+// and deep copies of their strings dominated a query's cost. A null value has
+// no Impl at all; a string's characters follow its Impl in one allocation.
 struct TCIMValue::Impl {
-    explicit Impl(std::variant<std::string, std::uint16_t, std::uint32_t, TCIMReference, ArrayData> value)
-        : data(std::move(value)) {}
+    explicit Impl(EKind kind) : kind(kind) {}
 
     static Impl* Share(Impl* impl) {
         if (impl) impl->owners.fetch_add(1, std::memory_order_relaxed);
         return impl;
     }
 
-    static void Release(Impl* impl) {
-        if (impl && impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete impl;
+    static void Release(Impl* impl);
+
+    std::atomic<long> owners{1};
+    const EKind kind;
+};
+
+namespace {
+
+struct StringImpl : TCIMValue::Impl {
+    static StringImpl* Make(std::string_view text) {
+        void* memory = ::operator new(sizeof(StringImpl) + text.size());
+        auto* impl = new (memory) StringImpl(text.size());
+        std::copy(text.begin(), text.end(), impl->Chars());
+        return impl;
     }
 
-    const std::variant<std::string, std::uint16_t, std::uint32_t, TCIMReference, ArrayData> data;
-    std::atomic<long> owners{1};
+    std::string_view Text() const { return {Chars(), size}; }
+
+    const std::size_t size;
+
+private:
+    explicit StringImpl(std::size_t size) : Impl(TCIMValue::eString), size(size) {}
+    char* Chars() { return reinterpret_cast<char*>(this + 1); }
+    const char* Chars() const { return reinterpret_cast<const char*>(this + 1); }
 };
+
+struct NumberImpl : TCIMValue::Impl {
+    NumberImpl(TCIMValue::EKind kind, std::uint32_t number) : Impl(kind), number(number) {}
+    const std::uint32_t number;
+};
+
+struct ReferenceImpl : TCIMValue::Impl {
+    explicit ReferenceImpl(const TCIMReference& reference) : Impl(TCIMValue::eReference), reference(reference) {}
+    const TCIMReference reference;
+};
+
+struct ArrayImpl : TCIMValue::Impl {
+    ArrayImpl(ECIMType elementType, std::vector<TCIMValue> elements)
+        : Impl(TCIMValue::eArray), elementType(elementType), elements(std::move(elements)) {}
+    const ECIMType elementType;
+    const std::vector<TCIMValue> elements;
+};
+
+}  // namespace
+
+void TCIMValue::Impl::Release(Impl* impl) {
+    if (!impl || impl->owners.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    switch (impl->kind) {
+    case eString: {
+        auto* text = static_cast<StringImpl*>(impl);
+        text->~StringImpl();
+        ::operator delete(text);
+        return;
+    }
+    case eUint16:
+    case eUint32: delete static_cast<NumberImpl*>(impl); return;
+    case eReference: delete static_cast<ReferenceImpl*>(impl); return;
+    case eArray: delete static_cast<ArrayImpl*>(impl); return;
+    case eNull: return;
+    }
+}
 
 TCIMValue::TCIMType::TCIMType(ECIMType type) : type_(type) {}
 
@@ -70,17 +116,15 @@ ECIMType TCIMValue::TCIMType::GetType() const { return type_; }
 TCIMValue::TCIMValue() : impl_(nullptr) {}
 
 // A null C string makes a null value rather than undefined behaviour.
-TCIMValue::TCIMValue(const char* text) : impl_(text ? new Impl(std::string(text)) : nullptr) {}
+TCIMValue::TCIMValue(const char* text) : impl_(text ? StringImpl::Make(text) : nullptr) {}
 
-TCIMValue::TCIMValue(const std::string& text) : impl_(new Impl(text)) {}
+TCIMValue::TCIMValue(const std::string& text) : impl_(StringImpl::Make(text)) {}
 
-TCIMValue::TCIMValue(std::string&& text) : impl_(new Impl(std::move(text))) {}
+TCIMValue::TCIMValue(std::uint16_t number) : impl_(new NumberImpl(eUint16, number)) {}
 
-TCIMValue::TCIMValue(std::uint16_t number) : impl_(new Impl(number)) {}
+TCIMValue::TCIMValue(std::uint32_t number) : impl_(new NumberImpl(eUint32, number)) {}
 
-TCIMValue::TCIMValue(std::uint32_t number) : impl_(new Impl(number)) {}
-
-TCIMValue::TCIMValue(const TCIMReference& reference) : impl_(new Impl(reference)) {}
+TCIMValue::TCIMValue(const TCIMReference& reference) : impl_(new ReferenceImpl(reference)) {}
 
 TCIMValue::TCIMValue(const TCIMType& elementType, unsigned int count, const std::vector<TCIMValue>& elements)
     : impl_(nullptr) {
@@ -112,50 +156,50 @@ TCIMValue::~TCIMValue() { Impl::Release(impl_); }
 // The count is informational only; the array is exactly the elements given.
 void TCIMValue::Set(const TCIMType& elementType, unsigned int /*count*/, const std::vector<TCIMValue>& elements) {
     CheckElements(elementType.GetType(), elements);
-    Impl* array = new Impl(ArrayData{elementType.GetType(), elements});
+    Impl* array = new ArrayImpl(elementType.GetType(), elements);
     Impl::Release(impl_);
     impl_ = array;
 }
 
 TCIMValue::operator std::string() const {
     if (GetKind() != eString) ThrowWrongKind(*this, "string");
-    return std::get<std::string>(impl_->data);
+    return std::string(static_cast<const StringImpl*>(impl_)->Text());
 }
 
 TCIMValue::operator unsigned int() const {
     if (GetKind() != eUint32) ThrowWrongKind(*this, "uint32");
-    return std::get<std::uint32_t>(impl_->data);
+    return static_cast<const NumberImpl*>(impl_)->number;
 }
 
 TCIMValue::EKind TCIMValue::GetKind() const {
-    return impl_ ? static_cast<EKind>(impl_->data.index() + 1) : eNull;
+    return impl_ ? impl_->kind : eNull;
 }
 
 bool TCIMValue::IsNull() const { return impl_ == nullptr; }
 
-const std::string& TCIMValue::GetString() const {
+std::string_view TCIMValue::GetString() const {
     if (GetKind() != eString) ThrowWrongKind(*this, "string");
-    return std::get<std::string>(impl_->data);
+    return static_cast<const StringImpl*>(impl_)->Text();
 }
 
 std::uint16_t TCIMValue::GetUint16() const {
     if (GetKind() != eUint16) ThrowWrongKind(*this, "uint16");
-    return std::get<std::uint16_t>(impl_->data);
+    return static_cast<std::uint16_t>(static_cast<const NumberImpl*>(impl_)->number);
 }
 
 const TCIMReference& TCIMValue::GetReference() const {
     if (GetKind() != eReference) ThrowWrongKind(*this, "reference");
-    return std::get<TCIMReference>(impl_->data);
+    return static_cast<const ReferenceImpl*>(impl_)->reference;
 }
 
 ECIMType TCIMValue::GetElementType() const {
     if (GetKind() != eArray) ThrowWrongKind(*this, "an array");
-    return std::get<ArrayData>(impl_->data).elementType;
+    return static_cast<const ArrayImpl*>(impl_)->elementType;
 }
 
 const std::vector<TCIMValue>& TCIMValue::GetElements() const {
     if (GetKind() != eArray) ThrowWrongKind(*this, "an array");
-    return std::get<ArrayData>(impl_->data).elements;
+    return static_cast<const ArrayImpl*>(impl_)->elements;
 }
 
 }  // namespace NORNSYV20
