@@ -84,7 +84,7 @@ void CommitController(ICIMInstance& instance, const AdapterKind& kind, std::uint
 
 void BuildAdapterInstances(const AdapterKind& kind, const std::vector<AdapterRecord>& adapters,
                            const boost::shared_ptr<ICIMClass>& servedClass, const CreateAdapterInstanceFn& create) {
-    const std::string className = servedClass->GetName(TCIMValueMap());
+    const std::string& className = servedClass->GetName(TCIMValueMap());
     Branch branch;
     if (className == kind.controllerClass) {
         branch = Branch::kController;

@@ -25,7 +25,7 @@ const std::vector<AdapterRecord>& AdaptersOf() {
 void CreateAdapterInstance(const AdapterKind& kind, const boost::shared_ptr<ICIMClass>& servedClass,
                            boost::shared_ptr<ICIMInstance>& instance, std::uint32_t adapterNumber,
                            const std::string& version, const std::string& driverFirmwareVersion) {
-    const std::string className = servedClass->GetName(TCIMValueMap());
+    const std::string& className = servedClass->GetName(TCIMValueMap());
     instance = servedClass->CreateInstance(TCIMValueMap());
     SetAdapterInstanceKeys(kind, className, *instance, adapterNumber, version, driverFirmwareVersion);
 }

@@ -77,7 +77,7 @@ void NameElements(const std::string& prefix) {
 void TQLogicControllerPluginCallbacks::QueryInstances(boost::shared_ptr<ICIMNamespace> ns,
                                                       const ClassList& requestedClasses) {
     for (const boost::shared_ptr<ICIMClass>& requested : requestedClasses) {
-        const std::string name = requested->GetName(TCIMValueMap());
+        const std::string& name = requested->GetName(TCIMValueMap());
         if (NeedsCollection(FibreChannelKind(), name)) {
             CollectFibreChannel();
         }
@@ -87,7 +87,7 @@ void TQLogicControllerPluginCallbacks::QueryInstances(boost::shared_ptr<ICIMName
     }
 
     for (auto position = requestedClasses.begin(); position != requestedClasses.end(); ++position) {
-        const std::string name = (*position)->GetName(TCIMValueMap());
+        const std::string& name = (*position)->GetName(TCIMValueMap());
         if (IsInstanceClass(FibreChannelKind(), name)) {
             BuildFibreChannelInstances(position, ns, requestedClasses);
         } else if (IsAssociationClass(FibreChannelKind(), name)) {
