@@ -13,6 +13,10 @@ class QLogicFibreChannelInventory final : public AdapterInventory<QLogicFibreCha
 public:
     void SetRawOutput(std::string text) { rawOutput_ = std::move(text); }
     std::string GetRawOutput() const { return rawOutput_; }
+    // The same, read in place, for callers that only read it while nothing
+    // replaces it: a copy of a large output costs a capture more than its
+    // lines do.
+    const std::string& RawOutput() const { return rawOutput_; }
 
 private:
     friend class AdapterInventory<QLogicFibreChannelInventory>;

@@ -10,8 +10,11 @@ QLogicFibreChannelRawData::QLogicFibreChannelRawData() : command(kFibreChannelTo
     // Once discovery has run, its kept output is the answer, even an empty one:
     // the tool is not run a second time.
     const QLogicFibreChannelInventory* inventory = QLogicFibreChannelInventory::Instance();
-    const std::string output = inventory != nullptr ? inventory->GetRawOutput() : RunToolForRawData(command);
-    CaptureRawLines(output, kFibreChannelBlockStart, command, resultLines, hasResults);
+    if (inventory != nullptr) {
+        CaptureRawLines(inventory->RawOutput(), kFibreChannelBlockStart, command, resultLines, hasResults);
+    } else {
+        CaptureRawLines(RunToolForRawData(command), kFibreChannelBlockStart, command, resultLines, hasResults);
+    }
 }
 
 QLogicFibreChannelRawData::~QLogicFibreChannelRawData() = default;
