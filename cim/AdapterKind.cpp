@@ -2,6 +2,10 @@
 
 #include "plugin/Constants.h"
 
+#include <charconv>
+#include <iterator>
+#include <limits>
+
 namespace velkor {
 
 const AdapterKind& FibreChannelKind() {
@@ -23,7 +27,12 @@ const AdapterKind& IScsiKind() {
 }
 
 std::string ComposeName(const std::string& prefix, std::uint32_t adapterNumber, const std::string& suffix) {
-    return prefix + std::to_string(adapterNumber) + suffix;
+    char digits[std::numeric_limits<std::uint32_t>::digits10 + 1];
+    const auto length = static_cast<std::size_t>(std::to_chars(std::begin(digits), std::end(digits), adapterNumber).ptr - digits);
+    std::string name;
+    name.reserve(prefix.size() + length + suffix.size());  // one allocation
+    name.append(prefix).append(digits, length).append(suffix);
+    return name;
 }
 
 }  // namespace velkor

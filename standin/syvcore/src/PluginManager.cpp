@@ -28,6 +28,10 @@ NORNSYV20::TPluginManagerProvider* PluginManager::RegisterPlugin(NORNSYV20::IPlu
     return records_.back().get();
 }
 
+NORNSYV20::IPluginCallbacks* PluginManager::FirstPlugin() const {
+    return records_.empty() ? nullptr : records_.front()->GetPlugin();
+}
+
 std::vector<NORNSYV20::IPluginCallbacks*> PluginManager::GetPlugins() const {
     std::vector<NORNSYV20::IPluginCallbacks*> plugins;
     for (const auto& record : records_) plugins.push_back(record->GetPlugin());
@@ -40,11 +44,11 @@ const boost::shared_ptr<PluginManager>& ThePluginManager() {
 }
 
 NORNSYV20::IPluginBasicQueryCallbacks& QueryInterfaceOfFirstPlugin() {
-    const std::vector<NORNSYV20::IPluginCallbacks*> plugins = ThePluginManager()->GetPlugins();
-    if (plugins.empty()) {
+    NORNSYV20::IPluginCallbacks* plugin = ThePluginManager()->FirstPlugin();
+    if (!plugin) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kRegistrationFailed), "no plug-in registered");
     }
-    auto* queries = dynamic_cast<NORNSYV20::IPluginBasicQueryCallbacks*>(plugins.front());
+    auto* queries = dynamic_cast<NORNSYV20::IPluginBasicQueryCallbacks*>(plugin);
     if (!queries) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kRegistrationFailed),
                             "the registered plug-in does not answer queries");

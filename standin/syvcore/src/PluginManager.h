@@ -40,6 +40,8 @@ public:
 
     void FailNextRegistration(bool fail) { failNextRegistration_ = fail; }
     std::vector<NORNSYV20::IPluginCallbacks*> GetPlugins() const;
+    // The first registered plug-in, or null; every query and enumeration asks.
+    NORNSYV20::IPluginCallbacks* FirstPlugin() const;
     void Clear() { records_.clear(); }
 
 private:
