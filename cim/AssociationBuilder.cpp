@@ -6,10 +6,12 @@
 #include "host/TCIMSchemaHelper.h"
 #include "host/TCIMValue.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkor {
@@ -42,13 +44,31 @@ boost::shared_ptr<ICIMClass> LastRequested(const std::vector<boost::shared_ptr<I
     return last;
 }
 
-// The list entry that decides for each name: the first one bearing it.
-std::map<std::string, std::uint32_t> FirstIndexOfEachName(const std::vector<ElementName>& names) {
-    std::map<std::string, std::uint32_t> first;
+// The list entry that decides for each name: the first one bearing it. A
+// sorted list rather than a map: one allocation instead of two per name.
+struct NameEntry {
+    std::string_view name;  // in the inventory's list, which outlives the call
+    std::uint32_t index;
+};
+
+std::vector<NameEntry> FirstIndexOfEachName(const std::vector<ElementName>& names) {
+    std::vector<NameEntry> first;
+    first.reserve(names.size());
     for (const ElementName& entry : names) {
-        first.emplace(entry.GetName(), entry.GetIndex());  // keeps an earlier entry of the name
+        first.push_back({entry.Name(), entry.GetIndex()});
     }
+    const auto byName = [](const NameEntry& a, const NameEntry& b) { return a.name < b.name; };
+    std::stable_sort(first.begin(), first.end(), byName);  // entries of one name stay in list order
+    first.erase(std::unique(first.begin(), first.end(),
+                            [](const NameEntry& a, const NameEntry& b) { return a.name == b.name; }),
+                first.end());  // keeps the first of each name
     return first;
+}
+
+const NameEntry* FindName(const std::vector<NameEntry>& first, std::string_view name) {
+    const auto found = std::lower_bound(first.begin(), first.end(), name,
+                                        [](const NameEntry& entry, std::string_view sought) { return entry.name < sought; });
+    return found != first.end() && found->name == name ? &*found : nullptr;
 }
 
 void CommitAssociation(ICIMInstance& association, ICIMInstance& controller, ICIMInstance& element) {
@@ -85,26 +105,27 @@ void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<Element
     // bearing its name; an empty name never matches. Deciding that once per
     // element, rather than scanning the list for every controller-element
     // pair, keeps the pairing from growing with the cube of the adapters.
-    const std::map<std::string, std::uint32_t> firstIndexOfName = FirstIndexOfEachName(names);
-    std::map<std::uint32_t, std::vector<std::size_t>> elementsOfController;  // positions in element order
+    const std::vector<NameEntry> firstIndexOfName = FirstIndexOfEachName(names);
+    std::vector<std::pair<std::uint32_t, std::size_t>> owners;  // controller number, element position
     for (std::size_t position = 0; position < elements.size(); ++position) {
         const std::string elementName = elements[position]->GetProperty("Name", TCIMValueMap())->GetValue(TCIMValueMap());
-        const auto entry = elementName.empty() ? firstIndexOfName.end() : firstIndexOfName.find(elementName);
-        if (entry != firstIndexOfName.end()) {
-            elementsOfController[entry->second].push_back(position);
+        const NameEntry* entry = elementName.empty() ? nullptr : FindName(firstIndexOfName, elementName);
+        if (entry != nullptr) {
+            owners.emplace_back(entry->index, position);
         }
     }
+    // By controller number, each controller's elements in element order.
+    std::stable_sort(owners.begin(), owners.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
 
     const boost::shared_ptr<ICIMClass> associationClass = LastRequested(requestedClasses, className);
     for (const boost::shared_ptr<ICIMInstance>& controller : controllers) {
         const unsigned int controllerNum = controller->GetProperty("ControllerNum", TCIMValueMap())->GetValue(TCIMValueMap());
-        const auto owned = elementsOfController.find(controllerNum);
-        if (owned == elementsOfController.end()) {
-            continue;
-        }
-        for (const std::size_t position : owned->second) {
+        const auto owned = std::equal_range(owners.begin(), owners.end(), std::make_pair(controllerNum, std::size_t{0}),
+                                            [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto pair = owned.first; pair != owned.second; ++pair) {
             const boost::shared_ptr<ICIMInstance> pending = associationClass->CreateInstance(TCIMValueMap());
-            CommitAssociation(*pending, *controller, *elements[position]);
+            CommitAssociation(*pending, *controller, *elements[pair->second]);
         }
     }
 }
