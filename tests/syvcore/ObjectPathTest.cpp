@@ -20,7 +20,12 @@ TEST(ObjectPath, KeysInAlphabeticalOrderWithTheirValueForms) {
         {"integers in decimal", {{"s", TCIMValue(std::uint16_t{65535})}, {"t", TCIMValue(std::uint32_t{4294967295u})}},
          "root/ornsg:K.s=65535,t=4294967295"},
         {"escapes", {{"k", TCIMValue("a\"b\\c")}}, "root/ornsg:K.k=\"a\\\"b\\\\c\""},
+        // Only characters to escape: the path is twice as long as the text.
+        {"escapes only", {{"k", TCIMValue("\"\\\"\\")}}, "root/ornsg:K.k=\"\\\"\\\\\\\"\\\\\""},
         {"empty string", {{"k", TCIMValue("")}}, "root/ornsg:K.k=\"\""},
+        {"null", {{"k", TCIMValue()}}, "root/ornsg:K.k=NULL"},
+        {"array", {{"k", TCIMValue(TCIMValue::TCIMType(NORNSYV20::eCIMTypeString), 3, {TCIMValue("\""), TCIMValue(), TCIMValue("")})}},
+         "root/ornsg:K.k={\"\\\"\",NULL,\"\"}"},
         {"keyless", {}, "root/ornsg:K"},
     };
     for (const Case& c : cases) {

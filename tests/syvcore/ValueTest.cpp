@@ -72,6 +72,15 @@ TEST(Value, AccessorsWorkOnlyForTheKindHeld) {
     }
 }
 
+TEST(Value, StringsKeepEveryCharacter) {
+    const std::string texts[] = {"", std::string("a\0b\0", 4), std::string(100000, 'x') + "\xff\r\n"};
+    for (const std::string& text : texts) {
+        const TCIMValue value(text);
+        EXPECT_EQ(static_cast<std::string>(value), text);
+        EXPECT_EQ(value.GetString(), text);
+    }
+}
+
 TEST(Value, CopiesAndMovesOwnTheirData) {
     TCIMValue original = StringArray({"a", "b"}, 2);
     const TCIMValue copy(original);
