@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -71,8 +72,10 @@ void BM_ToolRunsOfSyvhost(benchmark::State& state) {
 // A cached query of all classes for 4 adapters a kind, as a share of one bare
 // run of the Fibre Channel tool: each iteration times one of each, so that
 // both see the same state of a machine whose speed drifts. The query is timed
-// twice: right after the tool run, which leaves the caches cold, and again at
-// once, as queries in a row and the query benchmarks find them.
+// three times: right after the tool run, again at once, as queries in a row
+// and the query benchmarks find them, and after a sleep as long as the tool
+// run, which shows how much of the first one's extra time is waking the
+// processor from idle rather than anything the tool left behind.
 void BM_CachedQueryShareOfToolRun(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     const velkor::bench::InProcessCollector collector(4);
@@ -84,6 +87,7 @@ void BM_CachedQueryShareOfToolRun(benchmark::State& state) {
     Clock::duration toolTime{};
     Clock::duration afterToolTime{};
     Clock::duration againTime{};
+    Clock::duration afterSleepTime{};
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
         const syv::ProgramResult result = syv::StandinHost::RunProgram(tool.path, tool.arguments, kTimeoutSeconds);
@@ -91,10 +95,15 @@ void BM_CachedQueryShareOfToolRun(benchmark::State& state) {
         const bool failedAfterTool = collector.Query(velkor::bench::AllClasses()).failed;
         const Clock::time_point firstDone = Clock::now();
         const bool failedAgain = collector.Query(velkor::bench::AllClasses()).failed;
-        againTime += Clock::now() - firstDone;
+        const Clock::time_point secondDone = Clock::now();
+        std::this_thread::sleep_for(toolDone - start);
+        const Clock::time_point slept = Clock::now();
+        const bool failedAfterSleep = collector.Query(velkor::bench::AllClasses()).failed;
+        afterSleepTime += Clock::now() - slept;
+        againTime += secondDone - firstDone;
         afterToolTime += firstDone - toolDone;
         toolTime += toolDone - start;
-        if (result.exitCode != 0 || failedAfterTool || failedAgain) {
+        if (result.exitCode != 0 || failedAfterTool || failedAgain || failedAfterSleep) {
             state.SkipWithError("the tool or the query failed");
             return;
         }
@@ -110,6 +119,7 @@ void BM_CachedQueryShareOfToolRun(benchmark::State& state) {
     state.counters["after_tool_pct"] = share(afterToolTime);
     state.counters["again_us"] = perIteration(againTime);
     state.counters["again_pct"] = share(againTime);
+    state.counters["after_sleep_us"] = perIteration(afterSleepTime);
 }
 
 }  // namespace
