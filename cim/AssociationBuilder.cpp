@@ -115,14 +115,15 @@ void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<Element
         }
     }
     // By controller number, each controller's elements in element order.
-    std::stable_sort(owners.begin(), owners.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const auto byController = [](const std::pair<std::uint32_t, std::size_t>& a,
+                                 const std::pair<std::uint32_t, std::size_t>& b) { return a.first < b.first; };
+    std::stable_sort(owners.begin(), owners.end(), byController);
 
     const boost::shared_ptr<ICIMClass> associationClass = LastRequested(requestedClasses, className);
     for (const boost::shared_ptr<ICIMInstance>& controller : controllers) {
         const unsigned int controllerNum = controller->GetProperty("ControllerNum", TCIMValueMap())->GetValue(TCIMValueMap());
-        const auto owned = std::equal_range(owners.begin(), owners.end(), std::make_pair(controllerNum, std::size_t{0}),
-                                            [](const auto& a, const auto& b) { return a.first < b.first; });
+        const auto owned =
+            std::equal_range(owners.begin(), owners.end(), std::make_pair(controllerNum, std::size_t{0}), byController);
         for (auto pair = owned.first; pair != owned.second; ++pair) {
             const boost::shared_ptr<ICIMInstance> pending = associationClass->CreateInstance(TCIMValueMap());
             CommitAssociation(*pending, *controller, *elements[pair->second]);
