@@ -79,7 +79,7 @@ void StandinHost::ClearRegisteredPlugins() { detail::ThePluginManager()->Clear()
 boost::shared_ptr<NORNSYV20::ICIMNamespace> StandinHost::GetNamespace() { return detail::TheQueryNamespace(); }
 
 QueryReport StandinHost::RunQuery(const std::vector<std::string>& classNames) {
-    if (GetRegisteredPlugins().empty()) {
+    if (detail::ThePluginManager()->FirstPlugin() == nullptr) {
         throw NORNSYV20::TSYVException(NORNSYV20::TSYVStatusCode(NORNSYV20::TSYVStatusCode::kRegistrationFailed),
                                        "no plug-in registered");
     }
