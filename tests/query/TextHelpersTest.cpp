@@ -36,6 +36,16 @@ TEST(ParseNumberTest, ReadsANumberOfTheKindFromTheStartOfTheText) {
         {"x12", 2, 0},
         {"99999999999", 2, 4294967295u},  // too large: the stream stores the largest value
         {"70000", 0, 65535},
+        {"18446744073709551616", 1, 4294967295u},
+        {"\v\f\r+5", 2, 5},
+        {"- 5", 2, 0},                 // a sign must touch its digits
+        {"0x10", 2, 0},                // decimal only
+        {"-1", 2, 4294967295u},        // unsigned kinds negate modulo their range
+        {"-65535", 0, 1},
+        {"-65536", 0, 65535},          // ...unless the digits are past the range
+        {"2147483648", 3, 0x7FFFFFFFu},
+        {"-2147483648", 3, 0x80000000u},
+        {"-2147483649", 3, 0x80000000u},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParseNumber(c.text, c.kind), c.expected) << '"' << c.text << "\" kind " << c.kind;
