@@ -5,10 +5,12 @@
 namespace velkor {
 
 std::vector<std::string> CutRawLines(const std::string& output) {
+    // The line end is one character and each line uses it and the one after.
+    const char lineEnd = kLineEnd.front();
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < output.size()) {
-        const std::size_t end = output.find(kLineEnd, start);
+        const std::size_t end = output.find(lineEnd, start);
         if (end == std::string::npos) {
             break;
         }
