@@ -19,19 +19,9 @@ using NORNSYV20::TCIMValue;
 using NORNSYV20::TSYVException;
 using NORNSYV20::TSYVStatusCode;
 
-namespace {
-
-// Enough for the served classes' properties: one allocation per instance
-// instead of a growing series.
-const std::size_t kTypicalPropertyCount = 12;
-
-}  // namespace
-
 CIMInstance::CIMInstance(boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, boost::shared_ptr<const Schema> schema,
                          const ClassDefinition* definition)
-    : ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {
-    properties_.reserve(kTypicalPropertyCount);
-}
+    : ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {}
 
 void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
     if (committed_) {
@@ -62,8 +52,7 @@ NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*con
 // reference.
 const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
     if (!reference_) {
-        std::vector<NORNSYV20::TCIMReference::Impl::Key> keys;
-        keys.reserve(definition_->keysInNameOrder.size());
+        NORNSYV20::TCIMReference::Impl::Keys keys;
         for (const PropertyDefinition* key : definition_->keysInNameOrder) {
             const auto set = std::find_if(properties_.begin(), properties_.end(),
                                           [key](const Property& property) { return property.declared == key; });

@@ -7,6 +7,7 @@
 #include "host/ICIMInstance.h"
 #include "host/ICIMNamespace.h"
 
+#include <boost/container/small_vector.hpp>
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
 
@@ -48,7 +49,9 @@ private:
     boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;
     boost::shared_ptr<const Schema> schema_;
     const ClassDefinition* definition_;
-    std::vector<Property> properties_;
+    // Inline up to the most that a served class has: the instance is then
+    // one allocation.
+    boost::container::small_vector<Property, 12> properties_;
     // Made on first use and dropped when a key changes: commits and
     // associations ask for it again and again.
     mutable std::optional<NORNSYV20::TCIMReference> reference_;

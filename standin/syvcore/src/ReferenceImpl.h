@@ -7,6 +7,7 @@
 #include "host/TCIMReference.h"
 #include "host/TCIMValue.h"
 
+#include <boost/container/small_vector.hpp>
 #include <boost/shared_ptr.hpp>
 
 #include <atomic>
@@ -20,12 +21,15 @@ namespace NORNSYV20 {
 struct TCIMReference::Impl {
     // A key: its name, owned by the key map or by nameOwner, and its value.
     using Key = std::pair<const std::string*, TCIMValue>;
+    // Held inline up to the served classes' five keys: a reference is made
+    // for every instance committed or enumerated.
+    using Keys = boost::container::small_vector<Key, 5>;
 
     // Keys given as a map, which the reference keeps.
     Impl(std::string namespaceName, std::string className, TCIMValueMap keys);
     // Keys in name order, whose names and class name nameOwner keeps alive; no
     // two keys bear the same name.
-    Impl(std::string namespaceName, const std::string& className, std::vector<Key> keys,
+    Impl(std::string namespaceName, const std::string& className, Keys keys,
          boost::shared_ptr<const void> nameOwner);
     ~Impl();
 
@@ -37,7 +41,7 @@ struct TCIMReference::Impl {
     std::string namespaceName;
     std::string ownedClassName;
     const std::string* className;
-    std::vector<Key> keys;  // in name order
+    Keys keys;  // in name order
     boost::shared_ptr<const void> nameOwner;
     std::string path;
     // Owned; given, or made on first request: hosts print references far more

@@ -111,7 +111,7 @@ TCIMReference::Impl::Impl(std::string namespaceName, std::string className, TCIM
     keyMap.store(given.release(), std::memory_order_relaxed);  // owned once nothing can throw any more
 }
 
-TCIMReference::Impl::Impl(std::string namespaceName, const std::string& className, std::vector<Key> orderedKeys,
+TCIMReference::Impl::Impl(std::string namespaceName, const std::string& className, Keys orderedKeys,
                           boost::shared_ptr<const void> nameOwner)
     : namespaceName(std::move(namespaceName)),
       className(&className),
