@@ -160,8 +160,12 @@ TCIMReference::Impl* Share(TCIMReference::Impl* impl) {
     return impl;
 }
 
+// As for values: a sole owner skips the atomic decrement.
 void Release(TCIMReference::Impl* impl) {
-    if (impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete impl;
+    if (impl->owners.load(std::memory_order_acquire) == 1 ||
+        impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        delete impl;
+    }
 }
 
 }  // namespace

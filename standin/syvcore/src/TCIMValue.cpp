@@ -92,8 +92,14 @@ struct ArrayImpl : TCIMValue::Impl {
 
 }  // namespace
 
+// A sole owner skips the atomic decrement, which costs as much as the rest of
+// a release: no other thread holds the value, so none can share it meanwhile.
 void TCIMValue::Impl::Release(Impl* impl) {
-    if (!impl || impl->owners.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    if (!impl) return;
+    if (impl->owners.load(std::memory_order_acquire) != 1 &&
+        impl->owners.fetch_sub(1, std::memory_order_acq_rel) != 1) {
+        return;
+    }
     switch (impl->kind) {
     case eString: {
         auto* text = static_cast<StringImpl*>(impl);
