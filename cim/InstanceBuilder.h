@@ -7,6 +7,7 @@
 #include "discovery/AdapterRecord.h"
 #include "host/ICIMClass.h"
 #include "host/ICIMInstance.h"
+#include "host/TCIMValue.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -38,6 +39,10 @@ void BuildAdapterInstances(const AdapterKind& kind, const std::vector<AdapterRec
 void SetAdapterInstanceKeys(const AdapterKind& kind, const std::string& className,
                             NORNSYV20::ICIMInstance& instance, std::uint32_t adapterNumber,
                             const std::string& version, const std::string& driverFirmwareVersion);
+
+// ComposeName's text as a CIM text value.
+NORNSYV20::TCIMValue ComposeNameValue(const std::string& prefix, std::uint32_t adapterNumber,
+                                      const std::string& suffix = "");
 
 }  // namespace velkor
 
