@@ -288,9 +288,9 @@ std::string Describe(const TCIMValue& value) {
 std::vector<std::string> Outcome(const QueryReport& report) {
     std::vector<std::string> lines{report.failed ? std::to_string(report.status) + " " + report.message : "ok"};
     for (const CommittedInstance& instance : report.instances) {
-        lines.push_back(instance.className + " " + instance.path);
+        lines.push_back(std::string(instance.className) + " " + instance.path);
         for (const auto& property : instance.properties) {
-            lines.push_back(property.first + "=" + Describe(property.second));
+            lines.push_back(std::string(property.first) + "=" + Describe(property.second));
         }
     }
     return lines;

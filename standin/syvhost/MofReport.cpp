@@ -58,9 +58,9 @@ std::string Quote(const std::string& text) { return "\"" + EscapeMofString(text)
 
 // Arrays of more than one element put each element on a line of its own, so
 // that a tool's output lines read as lines.
-std::string FormatProperty(const std::string& name, const TCIMValue& value) {
+std::string FormatProperty(std::string_view name, const TCIMValue& value) {
     if (value.GetKind() == TCIMValue::eArray && value.GetElements().size() > 1) {
-        std::string text = std::string(kIndent) + name + " = {\n";
+        std::string text = std::string(kIndent).append(name) + " = {\n";
         const std::vector<TCIMValue>& elements = value.GetElements();
         for (std::size_t i = 0; i < elements.size(); ++i) {
             text += std::string(kIndent) + kIndent + FormatMofValue(elements[i]) +
@@ -68,7 +68,7 @@ std::string FormatProperty(const std::string& name, const TCIMValue& value) {
         }
         return text + kIndent + "};\n";
     }
-    return std::string(kIndent) + name + " = " + FormatMofValue(value) + ";\n";
+    return std::string(kIndent).append(name) + " = " + FormatMofValue(value) + ";\n";
 }
 
 }  // namespace
@@ -102,7 +102,7 @@ std::string WriteMofReport(const PluginIdentity& plugin, const std::vector<Query
         text += "\n" + CommentLine("query " + number + " of " + std::to_string(queries.size()) + ": " +
                                    JoinClasses(query.classes));
         for (const CommittedInstance& instance : query.instances) {
-            text += "\ninstance of " + instance.className + "\n{\n";
+            text.append("\ninstance of ").append(instance.className).append("\n{\n");
             for (const auto& property : instance.properties) {
                 text += FormatProperty(property.first, property.second);
             }

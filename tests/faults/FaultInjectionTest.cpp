@@ -471,9 +471,9 @@ std::vector<std::string> KeptInstances(const QueryReport& report) {
     std::vector<std::string> described;
     for (const CommittedInstance& instance : report.instances) {
         if (instance.className != kIScsi.raw) {
-            std::string text = instance.className + " " + instance.path;
+            std::string text = std::string(instance.className) + " " + instance.path;
             for (const auto& property : instance.properties) {
-                text += " " + property.first + "=" + Describe(property.second);
+                text.append(" ").append(property.first).append("=") += Describe(property.second);
             }
             described.push_back(text);
         }

@@ -118,7 +118,7 @@ TEST_F(InstanceBuilderTest, EachBuilderCallServesTheClassAtItsOwnPosition) {
     ASSERT_FALSE(report.failed) << report.message;
     std::vector<std::string> classes;
     for (const syv::CommittedInstance& instance : report.instances) {
-        classes.push_back(instance.className);
+        classes.emplace_back(instance.className);
     }
     EXPECT_THAT(classes, ElementsAreArray({kFibreChannelBiosElementClass, kFibreChannelBiosElementClass,
                                            kIScsiControllerClass, kIScsiControllerClass,

@@ -143,7 +143,7 @@ std::string DescribeValue(const TCIMValue& value) {
 std::vector<std::string> Describe(const syv::CommittedInstance& instance) {
     std::vector<std::string> lines;
     for (const auto& property : instance.properties) {
-        lines.push_back(property.first + ":" + DescribeValue(property.second));
+        lines.push_back(std::string(property.first) + ":" + DescribeValue(property.second));
     }
     return lines;
 }

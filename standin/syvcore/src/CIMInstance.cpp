@@ -33,7 +33,7 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
                             "cannot commit an instance of " + GetClassName());
     }
     if (QueryReport* report = query->Report()) {
-        CommittedInstance committed{GetClassName(), MakeReference().ToObjectPath(), {}};
+        CommittedInstance committed{GetClassName(), MakeReference().ToObjectPath(), {}, schema_};
         committed.properties.reserve(properties_.size());
         for (const Property& property : properties_) {
             committed.properties.emplace_back(property.declared->name, property.value);

@@ -9,16 +9,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace syv {
 
-// One committed instance as the host saw it at commit time.
+// One committed instance as the host saw it at commit time. The class and
+// property names are the schema's own, which nameOwner keeps alive for every
+// copy of the record (null when the names outlive it anyway, as literals do):
+// copying them cost more than the rest of a commit.
 struct CommittedInstance {
-    std::string className;
+    std::string_view className;
     std::string path;  // its object path
-    std::vector<std::pair<std::string, NORNSYV20::TCIMValue>> properties;  // in the order set
+    std::vector<std::pair<std::string_view, NORNSYV20::TCIMValue>> properties;  // in the order set
+    boost::shared_ptr<const void> nameOwner;
 };
 
 // One call of the process service.
