@@ -33,7 +33,11 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
                             "cannot commit an instance of " + GetClassName());
     }
     if (QueryReport* report = query->Report()) {
-        CommittedInstance committed{GetClassName(), MakeReference().ToObjectPath(), {}, schema_};
+        // A reported instance needs its path, not a reference: the plug-in
+        // asks for references to the instances it enumerates.
+        std::string path = reference_ ? reference_->ToObjectPath()
+                                      : NORNSYV20::WriteObjectPath(NamespaceName(), GetClassName(), KeysSet());
+        CommittedInstance committed{GetClassName(), std::move(path), {}, schema_};
         committed.properties.reserve(properties_.size());
         for (const Property& property : properties_) {
             committed.properties.emplace_back(property.declared->name, property.value);
@@ -48,18 +52,23 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
 NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*context*/) { return MakeReference(); }
 
 // The key properties that hold a value, in name order; a key never set is
-// left out rather than guessed. The schema keeps the names alive for the
-// reference.
+// left out rather than guessed. The schema keeps the names alive.
+NORNSYV20::TCIMReference::Impl::Keys CIMInstance::KeysSet() const {
+    NORNSYV20::TCIMReference::Impl::Keys keys;
+    for (const PropertyDefinition* key : definition_->keysInNameOrder) {
+        const auto set = std::find_if(properties_.begin(), properties_.end(),
+                                      [key](const Property& property) { return property.declared == key; });
+        if (set != properties_.end() && !set->value.IsNull()) keys.emplace_back(&key->name, set->value);
+    }
+    return keys;
+}
+
+std::string CIMInstance::NamespaceName() const { return ns_ ? ns_->GetName() : std::string(); }
+
 const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
     if (!reference_) {
-        NORNSYV20::TCIMReference::Impl::Keys keys;
-        for (const PropertyDefinition* key : definition_->keysInNameOrder) {
-            const auto set = std::find_if(properties_.begin(), properties_.end(),
-                                          [key](const Property& property) { return property.declared == key; });
-            if (set != properties_.end() && !set->value.IsNull()) keys.emplace_back(&key->name, set->value);
-        }
-        reference_.emplace(new NORNSYV20::TCIMReference::Impl(ns_ ? ns_->GetName() : std::string(), definition_->name,
-                                                              std::move(keys), schema_));
+        reference_.emplace(
+            new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet(), schema_));
     }
     return *reference_;
 }

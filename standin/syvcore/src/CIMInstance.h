@@ -3,6 +3,7 @@
 #ifndef SYVCORE_CIMINSTANCE_H
 #define SYVCORE_CIMINSTANCE_H
 
+#include "ReferenceImpl.h"
 #include "Schema.h"
 #include "host/ICIMInstance.h"
 #include "host/ICIMNamespace.h"
@@ -44,6 +45,8 @@ private:
     };
 
     const NORNSYV20::TCIMReference& MakeReference() const;
+    NORNSYV20::TCIMReference::Impl::Keys KeysSet() const;
+    std::string NamespaceName() const;
     void CheckType(const PropertyDefinition& declared, const NORNSYV20::TCIMValue& value) const;
 
     boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;

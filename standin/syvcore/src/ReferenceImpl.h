@@ -29,7 +29,7 @@ struct TCIMReference::Impl {
     Impl(std::string namespaceName, std::string className, TCIMValueMap keys);
     // Keys in name order, whose names and class name nameOwner keeps alive; no
     // two keys bear the same name.
-    Impl(std::string namespaceName, const std::string& className, Keys keys,
+    Impl(std::string namespaceName, const std::string& className, Keys&& keys,
          boost::shared_ptr<const void> nameOwner);
     ~Impl();
 
@@ -52,6 +52,11 @@ struct TCIMReference::Impl {
 private:
     void MakePath();
 };
+
+// The object path of the class's instance with these keys, in name order:
+// what a reference made from them prints.
+std::string WriteObjectPath(const std::string& namespaceName, const std::string& className,
+                            const TCIMReference::Impl::Keys& keys);
 
 }  // namespace NORNSYV20
 

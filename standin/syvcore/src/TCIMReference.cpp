@@ -111,7 +111,7 @@ TCIMReference::Impl::Impl(std::string namespaceName, std::string className, TCIM
     keyMap.store(given.release(), std::memory_order_relaxed);  // owned once nothing can throw any more
 }
 
-TCIMReference::Impl::Impl(std::string namespaceName, const std::string& className, Keys orderedKeys,
+TCIMReference::Impl::Impl(std::string namespaceName, const std::string& className, Keys&& orderedKeys,
                           boost::shared_ptr<const void> nameOwner)
     : namespaceName(std::move(namespaceName)),
       className(&className),
@@ -132,18 +132,21 @@ const TCIMValueMap& TCIMReference::Impl::KeyMap() const {
     return *made;
 }
 
-void TCIMReference::Impl::MakePath() {
-    std::size_t longest = namespaceName.size() + 1 + className->size();
-    for (const Key& key : keys) longest += key.first->size() + 2 + MaxPrintedSize(key.second);
-    path.resize(longest);
+void TCIMReference::Impl::MakePath() { path = WriteObjectPath(namespaceName, *className, keys); }
+
+std::string WriteObjectPath(const std::string& namespaceName, const std::string& className,
+                            const TCIMReference::Impl::Keys& keys) {
+    std::size_t longest = namespaceName.size() + 1 + className.size();
+    for (const auto& key : keys) longest += key.first->size() + 2 + MaxPrintedSize(key.second);
+    std::string path(longest, '\0');
     char* out = &path[0];
     if (!namespaceName.empty()) {
         out = WriteText(out, namespaceName);
         *out++ = ':';
     }
-    out = WriteText(out, *className);
+    out = WriteText(out, className);
     char separator = '.';
-    for (const Key& key : keys) {
+    for (const auto& key : keys) {
         *out++ = separator;
         out = WriteText(out, *key.first);
         *out++ = '=';
@@ -151,6 +154,7 @@ void TCIMReference::Impl::MakePath() {
         separator = ',';
     }
     path.resize(static_cast<std::size_t>(out - path.data()));
+    return path;
 }
 
 namespace {
