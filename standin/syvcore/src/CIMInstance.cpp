@@ -87,7 +87,7 @@ void CIMInstance::SetProperty(const std::string& name, const TCIMValue& value, N
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kUnknownProperty),
                             "class " + GetClassName() + " has no property " + name);
     }
-    CheckType(*member->declared, value);
+    CheckType(*member, value);
     if (member->isKey) reference_.reset();
     for (Property& property : properties_) {
         if (property.declared == member->declared) {
@@ -100,16 +100,11 @@ void CIMInstance::SetProperty(const std::string& name, const TCIMValue& value, N
 
 // A null value fits any property; otherwise scalar properties take the value
 // kind of their type and array properties an array of their element type.
-void CIMInstance::CheckType(const PropertyDefinition& declared, const TCIMValue& value) const {
-    if (value.IsNull()) return;
-    bool fits = false;
-    if (declared.isArray) {
-        fits = value.GetKind() == TCIMValue::eArray && value.GetElementType() == declared.type;
-    } else {
-        const TCIMValue::EKind kind = KindOfType(declared.type);
-        fits = kind != TCIMValue::eNull && value.GetKind() == kind;
-    }
-    if (!fits) {
+void CIMInstance::CheckType(const ClassDefinition::Member& member, const TCIMValue& value) const {
+    const TCIMValue::EKind kind = value.GetKind();
+    if (kind == TCIMValue::eNull) return;
+    const PropertyDefinition& declared = *member.declared;
+    if (kind != member.kind || (kind == TCIMValue::eArray && value.GetElementType() != declared.type)) {
         const std::string type = CIMTypeName(declared.type) + (declared.isArray ? "[]" : "");
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kWrongValueType),
                             "property " + GetClassName() + "." + declared.name + " is " + type + ", the value holds " +

@@ -47,7 +47,7 @@ private:
     const NORNSYV20::TCIMReference& MakeReference() const;
     NORNSYV20::TCIMReference::Impl::Keys KeysSet() const;
     std::string NamespaceName() const;
-    void CheckType(const PropertyDefinition& declared, const NORNSYV20::TCIMValue& value) const;
+    void CheckType(const ClassDefinition::Member& member, const NORNSYV20::TCIMValue& value) const;
 
     boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;
     boost::shared_ptr<const Schema> schema_;

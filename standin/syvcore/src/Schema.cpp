@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "CIMTypeNames.h"
 #include "MofReader.h"
 #include "host/TSYVException.h"
 
@@ -56,7 +57,8 @@ void Schema::ResolveMembers(ClassDefinition& cls) {
                 return m.declared->name == declared.name;
             });
             if (member == cls.members.end()) {
-                cls.members.push_back({&declared, declared.isKey});
+                cls.members.push_back({&declared, declared.isKey,
+                                       declared.isArray ? NORNSYV20::TCIMValue::eArray : KindOfType(declared.type)});
             } else {
                 member->isKey = member->isKey || declared.isKey;
             }

@@ -39,6 +39,9 @@ struct ClassDefinition {
     struct Member {
         const PropertyDefinition* declared;
         bool isKey;
+        // What a value of it holds: eArray for an array, else the kind of
+        // its type (eNull for a type that no value can hold).
+        NORNSYV20::TCIMValue::EKind kind;
     };
     // Every member, one per name, and the key ones in name order (the order of
     // object paths); set by the schema that holds the class, so that setting
