@@ -95,7 +95,7 @@ void CIMInstance::SetProperty(const std::string& name, const TCIMValue& value, N
             return;
         }
     }
-    properties_.push_back(Property{member->declared, member->isKey, value});
+    properties_.push_back(Property{member->declared, value});
 }
 
 // A null value fits any property; otherwise scalar properties take the value

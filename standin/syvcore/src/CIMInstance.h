@@ -40,7 +40,6 @@ private:
     // A property set, with its declaration (owned by the schema).
     struct Property {
         const PropertyDefinition* declared;
-        bool isKey;
         NORNSYV20::TCIMValue value;
     };
 
