@@ -9,6 +9,7 @@ namespace velkor {
 
 namespace {
 
+// By memchr: a loop over every character cost several times as much.
 std::size_t Count(const std::string& text, char c) {
     std::size_t count = 0;
     const char* const end = text.data() + text.size();
