@@ -30,9 +30,11 @@ std::optional<std::vector<std::string_view>> CutIScsiBlocks(const std::string& o
 // The views would dangle.
 std::optional<std::vector<std::string_view>> CutIScsiBlocks(std::string&& output) = delete;
 
-// The record of the adapter at the zero-based index, read from its block:
-// index, chip model, firmware version, ROM version. Each lookup continues
-// where the previous one stopped, so the labels count only in that order.
+// The record of the adapter at the zero-based index, read from its block,
+// which begins with its "Board Type": index, chip model, firmware version,
+// ROM version. The lookups stop at the next "Board Type", so a label missing
+// from the adapter's own lines gives empty text. Each lookup continues where
+// the previous one stopped, so the labels count only in that order.
 AdapterRecord ReadIScsiRecord(std::uint32_t index, std::string_view block);
 
 // The value of the first occurrence of label at or after position: the text

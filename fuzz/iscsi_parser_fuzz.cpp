@@ -1,6 +1,6 @@
 // iSCSI parsing of arbitrary output: blocks only for an adapter listing, one
 // per "Board Type", each a bounded window from its marker, every field
-// present and well formed.
+// present, well formed and read from the adapter's own lines.
 #include "FuzzCheck.h"
 
 #include "discovery/IScsiParser.h"
@@ -30,15 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(at != std::string::npos);
         FUZZ_CHECK(block.data() == output.data() + at);
         const std::size_t next = output.find(kIScsiBlockStart, at + kIScsiBlockStart.size());
-        FUZZ_CHECK(at + block.size() >= (next == std::string::npos ? output.size() : next));
+        const std::size_t nextOrEnd = next == std::string::npos ? output.size() : next;
+        FUZZ_CHECK(at + block.size() >= nextOrEnd);
         FUZZ_CHECK(block.size() >= std::min(output.size() - at, kIScsiBlockStart.size() + kIScsiMinimumBlockTail));
-        at = next;
 
+        // Values come from the adapter's own lines, never from the next one's.
+        const std::string ownLines = output.substr(at, nextOrEnd - at);
+        at = next;
         const AdapterRecord record = ReadIScsiRecord(static_cast<std::uint32_t>(i), block);
         FUZZ_CHECK(record.size() == 4);
         FUZZ_CHECK(GetField(record, kAdapterIndex) == std::to_string(i));
         for (int field : {kModel, kBiosVersion, kFirmwareVersion}) {
-            FUZZ_CHECK(fuzz::IsRestOrCleaned(GetField(record, field), std::string(block), false));
+            const std::string& value = GetField(record, field);
+            FUZZ_CHECK(fuzz::IsRestOrCleaned(value, ownLines, false));
+            FUZZ_CHECK(value.empty() || ownLines.find(value) != std::string::npos);
         }
     }
     return 0;
