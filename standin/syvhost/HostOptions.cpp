@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <limits>
 
@@ -21,6 +23,52 @@ const std::vector<std::string>& DefaultClasses() {
     return classes;
 }
 
+namespace {
+
+// An empty value would otherwise stand for the default, which an unset shell
+// variable must not select silently.
+CLI::Validator NotEmpty() {
+    return CLI::Validator(
+        [](std::string& value) {
+            return value.empty() ? std::string("an empty value is not allowed; leave the option out for the default")
+                                 : std::string();
+        },
+        "");
+}
+
+// Decimal digits only, with an optional sign: CLI11's own reading takes a
+// leading 0 for octal and says only "not in range" for any bad text. The
+// value is handed on without leading zeros, so that the reading sees ten in
+// "010".
+CLI::Validator WholeNumber(int low, int high) {
+    return CLI::Validator(
+        [low, high](std::string& value) {
+            const bool negative = !value.empty() && value[0] == '-';
+            const std::size_t digitsStart = (negative || (!value.empty() && value[0] == '+')) ? 1 : 0;
+            std::size_t digitsEnd = digitsStart;
+            long long magnitude = 0;
+            const long long limit = std::max(std::abs(static_cast<long long>(low)), static_cast<long long>(high));
+            for (; digitsEnd < value.size() && value[digitsEnd] >= '0' && value[digitsEnd] <= '9'; ++digitsEnd) {
+                magnitude = std::min(magnitude * 10 + (value[digitsEnd] - '0'), limit + 1);
+            }
+            if (digitsEnd == digitsStart) {
+                return "\"" + value + "\" is not a number";
+            }
+            if (digitsEnd != value.size()) {
+                return "\"" + value + "\" is not a whole decimal number";
+            }
+            const long long number = negative ? -magnitude : magnitude;
+            if (number < low || number > high) {
+                return value + " is out of the range " + std::to_string(low) + " to " + std::to_string(high);
+            }
+            value = std::to_string(number);
+            return std::string();
+        },
+        "");
+}
+
+}  // namespace
+
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     ParsedCommandLine parsed;
     HostOptions& options = parsed.options;
@@ -31,12 +79,14 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     app.add_option("--plugin", options.plugin,
                    "The plug-in library to load. Default: velkor_collector.so (velkor_collector.dll on Windows) "
                    "beside syvhost. Example: --plugin build/linux/bin/velkor_collector.so")
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->check(NotEmpty());
     app.add_option("--tools", options.tools,
                    "The folder that tool paths are resolved against: \"qlogic//scli.exe\" runs "
                    "DIR/qlogic//scli.exe. Default: syvhost's own folder, which holds the simulated tools. "
                    "Example: --tools /mnt/vendor-tools")
-        ->type_name("DIR");
+        ->type_name("DIR")
+        ->check(NotEmpty());
     app.add_option("--format", options.format,
                    "The report: MOF instance declarations, or one JSON document that also holds every tool run, "
                    "log message and error. Default: mof. Example: --format json")
@@ -46,7 +96,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                    "Runs the same query N times in one process, every repeat even after one fails. Default: 1. "
                    "Example: --repeat 2")
         ->type_name("N")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+        ->transform(WholeNumber(1, std::numeric_limits<int>::max()));
     app.add_flag("--shutdown-between", options.shutdownBetween,
                  "Calls the plug-in's Shutdown between repeats, so that every query collects afresh. "
                  "Example: --repeat 2 --shutdown-between");
@@ -54,12 +104,12 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                    "Caps the timeout that the plug-in asks for when it runs a tool; 0 leaves it as asked. "
                    "Default: 0. Example: --max-tool-seconds 10")
         ->type_name("S")
-        ->check(CLI::Range(0, std::numeric_limits<int>::max()).description(""));
+        ->transform(WholeNumber(0, std::numeric_limits<int>::max()));
     app.add_option("--log-level", options.logLevel,
                    "Writes log messages at or below this level to standard error (1 errors, 2 host warnings, "
                    "3 detail; 0 none). Default: 1. Example: --log-level 3")
         ->type_name("L")
-        ->check(CLI::Range(0, std::numeric_limits<int>::max()).description(""));
+        ->transform(WholeNumber(0, std::numeric_limits<int>::max()));
     app.add_option("classes", options.classes,
                    "The classes of the query, in order, passed on exactly as typed. Default: all twelve classes "
                    "the plug-in serves. Example: ORNSG_QLogicFibreChannelSCSIProtocolController")
