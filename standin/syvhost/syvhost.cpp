@@ -5,6 +5,7 @@
 #include "MofReport.h"
 #include "PluginIdentity.h"
 #include "PluginLibrary.h"
+#include "Utf8CommandLine.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
 
@@ -24,6 +25,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using NORNSYV20::IPluginCallbacks;
 using syv::StandinHost;
 
@@ -48,10 +50,18 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// Paths are UTF-8 text; the system's own form may be wide text.
+fs::path SystemPath(const std::string& path) { return fs::u8path(path); }
+
+// A loader searches its own folders for a bare name, so a relative path
+// could load another file than the one named.
 std::string AbsolutePath(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
+    const fs::path absolute = fs::absolute(SystemPath(path), error);
+    if (error) {
+        throw HostError{"cannot find the absolute path of " + path + ": " + error.message()};
+    }
+    return absolute.u8string();
 }
 
 void LoadSchema(const std::string& programFolder) {
@@ -65,7 +75,7 @@ void LoadSchema(const std::string& programFolder) {
 
 void UseToolsFolder(const std::string& folder) {
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
+    if (!fs::is_directory(SystemPath(folder), error)) {
         std::cerr << "syvhost: warning: the tools folder " << folder
                   << " does not exist; every tool run will fail\n";
     }
@@ -74,10 +84,10 @@ void UseToolsFolder(const std::string& folder) {
 
 std::unique_ptr<syv::PluginLibrary> LoadPlugin(const std::string& path) {
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
+    if (!fs::exists(SystemPath(path), error)) {
         throw HostError{"the plug-in library " + path + " does not exist"};
     }
-    if (std::filesystem::is_directory(path, error)) {
+    if (fs::is_directory(SystemPath(path), error)) {
         throw HostError{"the plug-in path " + path + " is a folder, not a library"};
     }
     StandinHost::ClearRegisteredPlugins();
@@ -119,7 +129,7 @@ int Run(const syv::HostOptions& options) {
     UseToolsFolder(AbsolutePath(options.tools.empty() ? programFolder : options.tools));
 
     const std::string pluginPath = options.plugin.empty() ? programFolder + "/" + kPluginFileName : options.plugin;
-    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
+    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(AbsolutePath(pluginPath));
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 
     std::vector<syv::QueryReport> reports;
@@ -156,7 +166,19 @@ int Run(const syv::HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const syv::ParsedCommandLine commandLine = syv::ParseCommandLine(argc, argv);
+    std::vector<std::string> arguments;
+    try {
+        arguments = syv::Utf8Arguments(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "syvhost: " << OneLine(error.what()) << "\n";
+        return 2;
+    }
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) {
+        pointers.push_back(argument.c_str());
+    }
+    const syv::ParsedCommandLine commandLine =
+        syv::ParseCommandLine(static_cast<int>(pointers.size()), pointers.data());
     if (!commandLine.run) {
         return commandLine.exitStatus;
     }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,10 +35,10 @@ const std::string kPrefix = VELKOR_TOOL_ENV_PREFIX;
 const int kUsageError = 1;
 const int kSetupError = 2;
 
-std::string Knob(const char* name) {
-    const char* value = std::getenv((kPrefix + "_" + name).c_str());
-    return value == nullptr ? std::string() : std::string(value);
-}
+std::string Knob(const char* name) { return velkor::tools::EnvironmentValue(kPrefix + "_" + name); }
+
+// Paths are UTF-8 text; the system's own form may be wide text.
+std::filesystem::path SystemPath(const std::string& path) { return std::filesystem::u8path(path); }
 
 // The knob as a non-negative number; false (with a message) when it is set
 // but not one.
@@ -57,7 +58,7 @@ bool NumberKnob(const char* name, long& number) {
     return true;
 }
 
-bool FileExists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
+bool FileExists(const std::string& path) { return std::ifstream(SystemPath(path), std::ios::binary).good(); }
 
 bool ShouldCrash() {
     if (Knob("CRASH") == "1") {
@@ -67,7 +68,7 @@ bool ShouldCrash() {
     if (marker.empty() || FileExists(marker)) {
         return false;
     }
-    std::ofstream(marker, std::ios::binary) << "crashed once\n";
+    std::ofstream(SystemPath(marker), std::ios::binary) << "crashed once\n";
     return true;
 }
 
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     if (path.empty()) {
         path = velkor::tools::ExecutableFolder() + "/" + kToolName + ".txt";
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(SystemPath(path), std::ios::binary);
     if (!in.is_open()) {
         std::fprintf(stderr, "%s: cannot read the transcript %s\n", kToolName, path.c_str());
         return kSetupError;

@@ -19,6 +19,11 @@ std::string ExecutableFolder() {
     return slash == std::string::npos ? std::string() : executable.substr(0, slash);
 }
 
+std::string EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value == nullptr ? std::string() : std::string(value);
+}
+
 void SetBinaryStandardOutput() {}
 
 void TerminateAbnormally() {

@@ -217,6 +217,20 @@ protected:
     std::string work_;
 };
 
+// Runs the rest of a scope in another working folder.
+class ScopedWorkingFolder {
+public:
+    explicit ScopedWorkingFolder(const std::string& folder) : previous_(fs::current_path()) {
+        fs::current_path(fs::u8path(folder));
+    }
+    ~ScopedWorkingFolder() { fs::current_path(previous_); }
+    ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+    ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+
+private:
+    fs::path previous_;
+};
+
 TEST_F(SyvhostTest, WithoutClassesQueriesAllTwelveInTableOrder) {
     const std::string tools = MakeTools();
     const Json document = RunBothFormats({"--tools", tools}, 0);
@@ -283,12 +297,14 @@ TEST_F(SyvhostTest, AssociationsAlonePointAtTheInstancesAFullQueryReports) {
 
 TEST_F(SyvhostTest, RepeatedQueriesUseTheCollectedInventories) {
     const std::string tools = MakeTools();
-    const ChildResult result = Syvhost(Concat({"--tools", tools, "--format", "json", "--repeat", "2"}, InventoryClasses()));
+    // Decimal: ten, not eight.
+    const ChildResult result =
+        Syvhost(Concat({"--tools", tools, "--format", "json", "--repeat", "010"}, InventoryClasses()));
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     const Json document = ParseJsonReport(result);
-    ASSERT_EQ(document["queries"].size(), 2u);
+    ASSERT_EQ(document["queries"].size(), 10u);
     const Json& first = document["queries"][0];
-    const Json& second = document["queries"][1];
+    const Json& second = document["queries"][9];
     ASSERT_EQ(first["tool_runs"].size(), 2u);
     EXPECT_EQ(first["tool_runs"][0]["command"], velkor::kFibreChannelToolPath);
     EXPECT_EQ(first["tool_runs"][1]["command"], velkor::kIScsiToolPath);
@@ -441,9 +457,27 @@ TEST_F(SyvhostTest, AMissingToolsFolderIsAWarningAndTheToolsFail) {
     EXPECT_NE(lines.front().find("nowhere"), std::string::npos);
 }
 
+// Names outside the ANSI code page reach the system whole, from the command
+// line and from the working folder.
+TEST_F(SyvhostTest, AToolsFolderNamedWithAnyCharacterWorks) {
+    const std::string tools = work_ + u8"/tools \u2603";
+    fs::rename(fs::u8path(MakeTools()), fs::u8path(tools));
+    const Json document = RunBothFormats({"--tools", tools, velkor::kIScsiControllerClass}, 0);
+    EXPECT_EQ(document["queries"][0]["instances"].size(), 2u);
+
+    const ScopedWorkingFolder inTools(tools);
+    const ChildResult result = Syvhost({"--tools", ".", velkor::kIScsiControllerClass});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardError, "");
+}
+
 TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
     const std::string garbage = work_ + "/garbage-library";
     testsupport::WriteFile(garbage, "this is not a library\n");
+    // A plug-in named without a folder is the one in the working folder, not
+    // the one the loader would find beside syvhost.
+    testsupport::WriteFile(work_ + "/" + VELKOR_PLUGIN_FILE, "this is not the plug-in beside syvhost\n");
+    const ScopedWorkingFolder inWork(work_);
     const struct {
         std::vector<std::string> arguments;
         std::string says;
@@ -452,11 +486,16 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
         {{"--plugin", work_}, "is a folder"},
         {{"--plugin", garbage}, "cannot load"},
         {{"--plugin", BinFolder() + "/" + VELKOR_SYVCORE_FILE}, "is not a plug-in"},
+        {{"--plugin", VELKOR_PLUGIN_FILE}, "cannot load"},
+        {{"--plugin", ""}, "--plugin: an empty value"},
+        {{"--tools", ""}, "--tools: an empty value"},
         {{"--no-such-option"}, "--no-such-option"},
         {{"--format", "xml"}, "xml"},
         {{"--repeat", "0"}, "--repeat"},
-        {{"--repeat", "many"}, "--repeat"},
-        {{"--max-tool-seconds", "-1"}, "--max-tool-seconds"},
+        {{"--repeat", "many"}, "--repeat: \"many\" is not a number"},
+        {{"--repeat", "1e9"}, "--repeat: \"1e9\" is not a whole decimal number"},
+        {{"--max-tool-seconds", "-1"}, "--max-tool-seconds: -1 is out of the range 0 to 2147483647"},
+        {{"--log-level", "99999999999"}, "99999999999 is out of the range 0 to 2147483647"},
         {{"--log-level"}, "--log-level"},
     };
     for (const auto& c : cases) {

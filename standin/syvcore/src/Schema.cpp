@@ -102,7 +102,7 @@ Schema LoadSchemaFolder(const std::string& folder) {
     namespace fs = std::filesystem;
     std::vector<fs::path> files;
     std::error_code error;
-    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(fs::u8path(folder), error), end; !error && it != end; it.increment(error)) {
         if (it->path().extension() == ".mof" && it->is_regular_file()) files.push_back(it->path());
     }
     if (error) FailSchema("cannot read the folder " + folder + ": " + error.message());
@@ -111,7 +111,7 @@ Schema LoadSchemaFolder(const std::string& folder) {
 
     std::vector<ClassDefinition> classes;
     for (const fs::path& file : files) {
-        const std::string fileName = file.generic_string();
+        const std::string fileName = file.generic_u8string();
         std::ifstream stream(file, std::ios::binary);
         if (!stream) FailSchema("cannot open " + fileName);
         const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
