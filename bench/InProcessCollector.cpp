@@ -4,19 +4,10 @@
 #include "ToolText.h"
 #include "host/TSYVException.h"
 #include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 
 namespace velkor {
 namespace bench {
-
-const std::vector<std::string>& AllClasses() {
-    static const std::vector<std::string> classes{
-        kFibreChannelRawDataClass,        kFibreChannelFirmwareElementClass, kFibreChannelBiosElementClass,
-        kFibreChannelControllerFirmwareClass, kFibreChannelControllerBiosClass, kFibreChannelControllerClass,
-        kIScsiRawDataClass,               kIScsiFirmwareElementClass,        kIScsiBiosElementClass,
-        kIScsiControllerFirmwareClass,    kIScsiControllerBiosClass,         kIScsiControllerClass,
-    };
-    return classes;
-}
 
 const std::vector<std::string>& AssociationClasses() {
     static const std::vector<std::string> classes{kFibreChannelControllerFirmwareClass,

@@ -14,8 +14,6 @@
 namespace velkor {
 namespace bench {
 
-// Every class the plug-in serves, in the order of its constants table.
-const std::vector<std::string>& AllClasses();
 // The four controller-to-element association classes.
 const std::vector<std::string>& AssociationClasses();
 

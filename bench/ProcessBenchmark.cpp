@@ -5,6 +5,8 @@
 // run of those three is what its overhead is measured against.
 #include "InProcessCollector.h"
 #include "PluginLibrary.h"
+#include "Platform.h"
+#include "plugin/ServedClasses.h"
 #include "syvcore/StandinHost.h"
 
 #include <benchmark/benchmark.h>
@@ -16,12 +18,6 @@
 
 namespace {
 
-#ifdef _WIN32
-const char* const kExeSuffix = ".exe";
-#else
-const char* const kExeSuffix = "";
-#endif
-
 const int kTimeoutSeconds = 60;
 
 struct Program {
@@ -32,7 +28,7 @@ struct Program {
 Program Syvhost() {
     // Every class, MOF to the captured standard output, no log on standard
     // error.
-    return {syv::ProgramFolder() + "/syvhost" + kExeSuffix, {"--log-level", "0"}};
+    return {syv::ProgramFolder() + "/syvhost" + syv::kExecutableSuffix, {"--log-level", "0"}};
 }
 
 Program FibreChannelTool() { return {syv::ProgramFolder() + "/qlogic/scli.exe", {"-z"}}; }
@@ -79,7 +75,7 @@ void BM_ToolRunsOfSyvhost(benchmark::State& state) {
 void BM_CachedQueryShareOfToolRun(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     const velkor::bench::InProcessCollector collector(4);
-    if (collector.Query(velkor::bench::AllClasses()).failed) {
+    if (collector.Query(velkor::ServedClasses()).failed) {
         state.SkipWithError("the query failed");
         return;
     }
@@ -92,13 +88,13 @@ void BM_CachedQueryShareOfToolRun(benchmark::State& state) {
         const Clock::time_point start = Clock::now();
         const syv::ProgramResult result = syv::StandinHost::RunProgram(tool.path, tool.arguments, kTimeoutSeconds);
         const Clock::time_point toolDone = Clock::now();
-        const bool failedAfterTool = collector.Query(velkor::bench::AllClasses()).failed;
+        const bool failedAfterTool = collector.Query(velkor::ServedClasses()).failed;
         const Clock::time_point firstDone = Clock::now();
-        const bool failedAgain = collector.Query(velkor::bench::AllClasses()).failed;
+        const bool failedAgain = collector.Query(velkor::ServedClasses()).failed;
         const Clock::time_point secondDone = Clock::now();
         std::this_thread::sleep_for(toolDone - start);
         const Clock::time_point slept = Clock::now();
-        const bool failedAfterSleep = collector.Query(velkor::bench::AllClasses()).failed;
+        const bool failedAfterSleep = collector.Query(velkor::ServedClasses()).failed;
         afterSleepTime += Clock::now() - slept;
         againTime += secondDone - firstDone;
         afterToolTime += firstDone - toolDone;

@@ -4,6 +4,7 @@
 // iSCSI raw-data class runs its tool on every query, cached or not, so the
 // cached query still makes one tool call.
 #include "InProcessCollector.h"
+#include "plugin/ServedClasses.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,13 +13,13 @@
 
 namespace {
 
-using velkor::bench::AllClasses;
+using velkor::ServedClasses;
 using velkor::bench::InProcessCollector;
 
 // Skips the benchmark unless a query of all classes commits what the
 // adapters call for.
 bool CheckAllClassesQuery(benchmark::State& state, const InProcessCollector& collector) {
-    const syv::QueryReport report = collector.Query(AllClasses());
+    const syv::QueryReport report = collector.Query(ServedClasses());
     if (report.failed) {
         state.SkipWithError(("the query failed: " + report.message).c_str());
         return false;
@@ -47,7 +48,7 @@ void BM_QueryAllClassesFirst(benchmark::State& state) {
         collector.Shutdown();
         const auto start = std::chrono::steady_clock::now();
         {
-            syv::QueryReport report = collector.Query(AllClasses());
+            syv::QueryReport report = collector.Query(ServedClasses());
             benchmark::DoNotOptimize(report);
         }
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
@@ -62,7 +63,7 @@ void BM_QueryAllClassesCached(benchmark::State& state) {
     }
     const std::int64_t runsBefore = collector.ToolRuns();
     for (auto _ : state) {
-        syv::QueryReport report = collector.Query(AllClasses());
+        syv::QueryReport report = collector.Query(ServedClasses());
         benchmark::DoNotOptimize(report);
     }
     ReportQueryCounters(state, collector, runsBefore);

@@ -11,6 +11,7 @@
 #include "host/TCIMValue.h"
 #include "host/TSYVException.h"
 #include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 #include "plugin/TQLogicControllerPluginCallbacks.h"
 #include "syvcore/StandinHost.h"
 
@@ -124,19 +125,6 @@ const Kind kIScsi = {kIScsiControllerClass,
                      kIScsiBlockStart,
                      &ToolParts::iscli};
 
-// syvhost's default query: all twelve classes, Fibre Channel first.
-const std::vector<std::string>& AllClasses() {
-    static const std::vector<std::string> classes{
-        kFibreChannelRawDataClass,        kFibreChannelFirmwareElementClass,
-        kFibreChannelBiosElementClass,    kFibreChannelControllerFirmwareClass,
-        kFibreChannelControllerBiosClass, kFibreChannelControllerClass,
-        kIScsiRawDataClass,               kIScsiFirmwareElementClass,
-        kIScsiBiosElementClass,           kIScsiControllerFirmwareClass,
-        kIScsiControllerBiosClass,        kIScsiControllerClass,
-    };
-    return classes;
-}
-
 std::size_t ExpectedAdapters(const Kind& kind, const std::string& output) {
     if (kind.presenceMarker != nullptr && output.find(*kind.presenceMarker) == std::string::npos) {
         return 0;
@@ -244,7 +232,7 @@ void CheckQuery(const QueryReport& report, const ToolParts& parts) {
         FUZZ_CHECK_WHY(byPath.emplace(instance.path, &instance).second, "committed twice: " + instance.path);
     }
     std::size_t served = 0;
-    for (const std::string& className : AllClasses()) {
+    for (const std::string& className : ServedClasses()) {
         served += OfClass(report, className).size();
     }
     FUZZ_CHECK(served == report.instances.size());
@@ -321,11 +309,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ExpectedAdapters(kIScsi, CurrentParts().iscli.output) > kMaxAdapters) {
         return -1;  // not kept in the corpus
     }
-    const QueryReport report = syv::StandinHost::RunQuery(AllClasses());
+    const QueryReport report = syv::StandinHost::RunQuery(ServedClasses());
     CheckQuery(report, CurrentParts());
     // The next query is served from the kept inventories, or after a failed
     // collection collects again and fails again: either way it repeats this one.
-    FUZZ_CHECK(Outcome(syv::StandinHost::RunQuery(AllClasses())) == Outcome(report));
+    FUZZ_CHECK(Outcome(syv::StandinHost::RunQuery(ServedClasses())) == Outcome(report));
     // Every input collects afresh.
     g_plugin->Shutdown();
     return 0;

@@ -1,6 +1,6 @@
 #include "HostOptions.h"
 
-#include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 
 #include <CLI/CLI.hpp>
 
@@ -10,18 +10,6 @@
 #include <limits>
 
 namespace syv {
-
-const std::vector<std::string>& DefaultClasses() {
-    static const std::vector<std::string> classes{
-        velkor::kFibreChannelRawDataClass,        velkor::kFibreChannelFirmwareElementClass,
-        velkor::kFibreChannelBiosElementClass,    velkor::kFibreChannelControllerFirmwareClass,
-        velkor::kFibreChannelControllerBiosClass, velkor::kFibreChannelControllerClass,
-        velkor::kIScsiRawDataClass,               velkor::kIScsiFirmwareElementClass,
-        velkor::kIScsiBiosElementClass,           velkor::kIScsiControllerFirmwareClass,
-        velkor::kIScsiControllerBiosClass,        velkor::kIScsiControllerClass,
-    };
-    return classes;
-}
 
 namespace {
 
@@ -137,7 +125,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         return parsed;
     }
     if (options.classes.empty()) {
-        options.classes = DefaultClasses();
+        options.classes = velkor::ServedClasses();
     }
     parsed.run = true;
     return parsed;

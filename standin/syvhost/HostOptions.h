@@ -15,12 +15,8 @@ struct HostOptions {
     bool shutdownBetween = false;
     int maxToolSeconds = 0;            // 0: the plug-in's timeouts stand
     int logLevel = 1;
-    std::vector<std::string> classes;  // empty: DefaultClasses()
+    std::vector<std::string> classes;  // empty: every served class
 };
-
-// Every class the plug-in serves, in the order of its constants table:
-// Fibre Channel first, then iSCSI.
-const std::vector<std::string>& DefaultClasses();
 
 // The parse's outcome: run with the options, or end at once with the exit
 // status, after the text has been written (help to standard output, a usage

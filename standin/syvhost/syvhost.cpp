@@ -5,6 +5,7 @@
 #include "MofReport.h"
 #include "PluginIdentity.h"
 #include "PluginLibrary.h"
+#include "Platform.h"
 #include "Utf8CommandLine.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
@@ -18,22 +19,11 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
 using NORNSYV20::IPluginCallbacks;
 using syv::StandinHost;
-
-#ifdef _WIN32
-const char* const kPluginFileName = "velkor_collector.dll";
-#else
-const char* const kPluginFileName = "velkor_collector.so";
-#endif
 
 // What the host cannot go on without: reported as one line, exit status 2.
 struct HostError {
@@ -113,10 +103,8 @@ syv::PluginIdentity Identify(IPluginCallbacks& plugin) {
 }
 
 void WriteReport(const std::string& text) {
-#ifdef _WIN32
-    // The same bytes on every platform: no LF to CR LF translation.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    // The same bytes on every platform.
+    syv::UseBinaryStandardOutput();
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
@@ -128,7 +116,7 @@ int Run(const syv::HostOptions& options) {
     LoadSchema(programFolder);
     UseToolsFolder(AbsolutePath(options.tools.empty() ? programFolder : options.tools));
 
-    const std::string pluginPath = options.plugin.empty() ? programFolder + "/" + kPluginFileName : options.plugin;
+    const std::string pluginPath = options.plugin.empty() ? programFolder + "/" + syv::kPluginFileName : options.plugin;
     std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(AbsolutePath(pluginPath));
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 

@@ -4,8 +4,10 @@
 #include "ChildProcess.h"
 #include "MofChecker.h"
 #include "PluginLibrary.h"
+#include "Platform.h"
 #include "TestEnvironment.h"
 #include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -24,23 +26,8 @@ using e2e::ChildResult;
 using e2e::EnvironmentOverrides;
 using Json = nlohmann::ordered_json;
 
-#ifdef _WIN32
-const char* const kExeSuffix = ".exe";
-#else
-const char* const kExeSuffix = "";
-#endif
-
 // Generous: a run takes a second or two, under Wine a few more.
 const std::chrono::seconds kRunLimit(120);
-
-const std::vector<std::string> kAllClasses{
-    velkor::kFibreChannelRawDataClass,        velkor::kFibreChannelFirmwareElementClass,
-    velkor::kFibreChannelBiosElementClass,    velkor::kFibreChannelControllerFirmwareClass,
-    velkor::kFibreChannelControllerBiosClass, velkor::kFibreChannelControllerClass,
-    velkor::kIScsiRawDataClass,               velkor::kIScsiFirmwareElementClass,
-    velkor::kIScsiBiosElementClass,           velkor::kIScsiControllerFirmwareClass,
-    velkor::kIScsiControllerBiosClass,        velkor::kIScsiControllerClass,
-};
 
 const std::vector<std::string> kAssociationClasses{
     velkor::kFibreChannelControllerFirmwareClass, velkor::kFibreChannelControllerBiosClass,
@@ -50,7 +37,7 @@ const std::vector<std::string> kAssociationClasses{
 // (whose iSCSI capture runs its tool on every query).
 std::vector<std::string> InventoryClasses() {
     std::vector<std::string> classes;
-    for (const std::string& name : kAllClasses) {
+    for (const std::string& name : velkor::ServedClasses()) {
         if (name != velkor::kFibreChannelRawDataClass && name != velkor::kIScsiRawDataClass) {
             classes.push_back(name);
         }
@@ -70,7 +57,7 @@ std::size_t ExpectedCount(const std::string& className) {
 
 std::string BinFolder() { return syv::ProgramFolder(); }
 
-std::string SyvhostPath() { return BinFolder() + "/syvhost" + kExeSuffix; }
+std::string SyvhostPath() { return BinFolder() + "/syvhost" + syv::kExecutableSuffix; }
 
 std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second) {
     first.insert(first.end(), second.begin(), second.end());
@@ -237,27 +224,27 @@ TEST_F(SyvhostTest, WithoutClassesQueriesAllTwelveInTableOrder) {
 
     ASSERT_EQ(document["queries"].size(), 1u);
     const Json& query = document["queries"][0];
-    EXPECT_EQ(query["classes"], Json(kAllClasses));
+    EXPECT_EQ(query["classes"], Json(velkor::ServedClasses()));
     EXPECT_TRUE(query["error"].is_null());
     // Instances come class by class, in the order of the request.
     std::size_t position = 0;
     std::map<std::string, std::size_t> counts;
     for (const Json& instance : query["instances"]) {
         const std::string className = instance["class"];
-        while (position < kAllClasses.size() && kAllClasses[position] != className) {
+        while (position < velkor::ServedClasses().size() && velkor::ServedClasses()[position] != className) {
             ++position;
         }
-        ASSERT_LT(position, kAllClasses.size()) << className << " out of order";
+        ASSERT_LT(position, velkor::ServedClasses().size()) << className << " out of order";
         ++counts[className];
     }
-    for (const std::string& className : kAllClasses) {
+    for (const std::string& className : velkor::ServedClasses()) {
         EXPECT_EQ(counts[className], ExpectedCount(className)) << className;
     }
 }
 
 TEST_F(SyvhostTest, EveryClassAloneGivesOnlyItsOwnInstances) {
     const std::string tools = MakeTools();
-    for (const std::string& className : kAllClasses) {
+    for (const std::string& className : velkor::ServedClasses()) {
         const ChildResult result = Syvhost({"--tools", tools, "--format", "json", className});
         EXPECT_EQ(result.exitStatus, 0) << className << ": " << result.standardError;
         const Json document = ParseJsonReport(result);
@@ -476,7 +463,7 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
     testsupport::WriteFile(garbage, "this is not a library\n");
     // A plug-in named without a folder is the one in the working folder, not
     // the one the loader would find beside syvhost.
-    testsupport::WriteFile(work_ + "/" + VELKOR_PLUGIN_FILE, "this is not the plug-in beside syvhost\n");
+    testsupport::WriteFile(work_ + "/" + syv::kPluginFileName, "this is not the plug-in beside syvhost\n");
     const ScopedWorkingFolder inWork(work_);
     const struct {
         std::vector<std::string> arguments;
@@ -486,7 +473,7 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
         {{"--plugin", work_}, "is a folder"},
         {{"--plugin", garbage}, "cannot load"},
         {{"--plugin", BinFolder() + "/" + VELKOR_SYVCORE_FILE}, "is not a plug-in"},
-        {{"--plugin", VELKOR_PLUGIN_FILE}, "cannot load"},
+        {{"--plugin", syv::kPluginFileName}, "cannot load"},
         {{"--plugin", ""}, "--plugin: an empty value"},
         {{"--tools", ""}, "--tools: an empty value"},
         {{"--no-such-option"}, "--no-such-option"},

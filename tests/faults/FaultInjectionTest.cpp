@@ -6,9 +6,11 @@
 // TSYVException naming the tool and the cause), and that once the fault is
 // gone a later query gives the whole machine again.
 #include "PluginLibrary.h"
+#include "Platform.h"
 #include "TestEnvironment.h"
 #include "host/Host.h"
 #include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 #include "syvcore/StandinHost.h"
 
 #include <gtest/gtest.h>
@@ -82,13 +84,6 @@ const Kind kIScsi{velkor::kIScsiToolPath,
                   velkor::kIScsiControllerBiosClass,
                   velkor::kIScsiRawDataClass,
                   false};
-
-// All twelve served classes in the order syvhost asks for them by default.
-const std::vector<std::string> kAllClasses{
-    kFibreChannel.raw,        kFibreChannel.firmware,           kFibreChannel.bios,
-    kFibreChannel.controllerFirmware, kFibreChannel.controllerBios, kFibreChannel.controller,
-    kIScsi.raw,               kIScsi.firmware,                  kIScsi.bios,
-    kIScsi.controllerFirmware,        kIScsi.controllerBios,        kIScsi.controller};
 
 struct Adapter {
     std::string model, firmware, driverFirmware, bios;  // driverFirmware: Fibre Channel only
@@ -588,7 +583,7 @@ protected:
         StandinHost::ClearRegisteredPlugins();
         scratch_ = syv::ProgramFolder() + "/../faults-work/" + GetParam().name;
         injector_.reset(new Injector(scratch_));
-        library_.reset(new syv::PluginLibrary(syv::ProgramFolder() + "/" + VELKOR_PLUGIN_FILE));
+        library_.reset(new syv::PluginLibrary(syv::ProgramFolder() + "/" + syv::kPluginFileName));
         const std::vector<NORNSYV20::IPluginCallbacks*> plugins = StandinHost::GetRegisteredPlugins();
         ASSERT_EQ(plugins.size(), 1u);
         plugin_ = plugins.front();
@@ -623,7 +618,7 @@ const std::string kIscliOk = kIScsi.tool + " ok";
 // tool again and, the fault gone, gives the whole machine without Shutdown.
 void ExpectFailureThenRetry(const FaultCase& c, Injector& injector) {
     const Kind& kind = *c.failing;
-    const QueryReport faulty = StandinHost::RunQuery(kAllClasses);
+    const QueryReport faulty = StandinHost::RunQuery(velkor::ServedClasses());
     ASSERT_TRUE(faulty.failed) << "a failed tool run reported as success";
     EXPECT_EQ(faulty.status, c.status) << faulty.message;
     EXPECT_EQ(faulty.message.rfind(TSYVStatusCode(c.status).TranslateStatusCode() + ": " + kind.tool, 0), 0u)
@@ -646,7 +641,7 @@ void ExpectFailureThenRetry(const FaultCase& c, Injector& injector) {
     EXPECT_EQ(LogAt(raw, 1), std::vector<std::string>{kind.tool + " aborted: " + faulty.message});
 
     injector.Heal();
-    const QueryReport recovered = StandinHost::RunQuery(kAllClasses);
+    const QueryReport recovered = StandinHost::RunQuery(velkor::ServedClasses());
     ExpectHealthyMachine(recovered);
     // A Fibre Channel collection that succeeded before an iSCSI failure is kept.
     const std::vector<std::string> runs = &kind == &kFibreChannel
@@ -659,12 +654,12 @@ void ExpectFailureThenRetry(const FaultCase& c, Injector& injector) {
 // is kept until Shutdown: with the fault gone the next query still serves it,
 // and only the query after Shutdown gives the whole machine.
 void ExpectResultKeptUntilShutdown(const FaultCase& c, Injector& injector, NORNSYV20::IPluginCallbacks& plugin) {
-    const QueryReport faulty = StandinHost::RunQuery(kAllClasses);
+    const QueryReport faulty = StandinHost::RunQuery(velkor::ServedClasses());
     ExpectMachine(faulty, c.fibreChannel, injector.Output(kFibreChannel), c.iscsi, injector.Output(kIScsi));
     EXPECT_EQ(Runs(faulty), (std::vector<std::string>{kScliOk, kIscliOk, kIscliOk}));
 
     injector.Heal();
-    const QueryReport cached = StandinHost::RunQuery(kAllClasses);
+    const QueryReport cached = StandinHost::RunQuery(velkor::ServedClasses());
     ASSERT_FALSE(cached.failed) << cached.message;
     // The iSCSI raw data alone runs its tool on every query.
     EXPECT_EQ(Runs(cached), std::vector<std::string>{kIscliOk});
@@ -672,7 +667,7 @@ void ExpectResultKeptUntilShutdown(const FaultCase& c, Injector& injector, NORNS
     EXPECT_TRUE(kept == KeptInstances(faulty)) << "the second query served " << kept.size() << " other instances";
 
     plugin.Shutdown();
-    const QueryReport recovered = StandinHost::RunQuery(kAllClasses);
+    const QueryReport recovered = StandinHost::RunQuery(velkor::ServedClasses());
     ExpectHealthyMachine(recovered);
     EXPECT_EQ(Runs(recovered), (std::vector<std::string>{kScliOk, kIscliOk, kIscliOk}));
 }

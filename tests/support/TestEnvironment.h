@@ -3,6 +3,8 @@
 #ifndef VELKOR_TESTS_TESTENVIRONMENT_H
 #define VELKOR_TESTS_TESTENVIRONMENT_H
 
+#include "Platform.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -15,21 +17,8 @@
 
 namespace testsupport {
 
-inline void SetEnvironment(const std::string& name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name.c_str(), value.c_str());
-#else
-    setenv(name.c_str(), value.c_str(), 1);
-#endif
-}
-
-inline void UnsetEnvironment(const std::string& name) {
-#ifdef _WIN32
-    _putenv_s(name.c_str(), "");
-#else
-    unsetenv(name.c_str());
-#endif
-}
+using syv::SetEnvironment;
+using syv::UnsetEnvironment;
 
 // Sets variables for the lifetime of the object and removes them after.
 class ScopedEnvironment {

@@ -21,7 +21,9 @@ using NORNSYV20::TSYVStatusCode;
 
 CIMInstance::CIMInstance(boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, boost::shared_ptr<const Schema> schema,
                          const ClassDefinition* definition)
-    : ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {}
+    : ns_(std::move(ns)), schema_(std::move(schema)), definition_(definition) {
+    properties_.reserve(definition_->members.size());
+}
 
 void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
     if (committed_) {
@@ -51,14 +53,14 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
 
 NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*context*/) { return MakeReference(); }
 
-// The key properties that hold a value, in name order; a key never set is
-// left out rather than guessed. The schema keeps the names alive.
-NORNSYV20::TCIMReference::Impl::Keys CIMInstance::KeysSet() const {
-    NORNSYV20::TCIMReference::Impl::Keys keys;
+// The key properties that hold a value; a key never set is left out rather
+// than guessed.
+NORNSYV20::TCIMValueMap CIMInstance::KeysSet() const {
+    NORNSYV20::TCIMValueMap keys;
     for (const PropertyDefinition* key : definition_->keysInNameOrder) {
         const auto set = std::find_if(properties_.begin(), properties_.end(),
                                       [key](const Property& property) { return property.declared == key; });
-        if (set != properties_.end() && !set->value.IsNull()) keys.emplace_back(&key->name, set->value);
+        if (set != properties_.end() && !set->value.IsNull()) keys.emplace(key->name, set->value);
     }
     return keys;
 }
@@ -67,8 +69,7 @@ std::string CIMInstance::NamespaceName() const { return ns_ ? ns_->GetName() : s
 
 const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
     if (!reference_) {
-        reference_.emplace(
-            new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet(), schema_));
+        reference_.emplace(new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet()));
     }
     return *reference_;
 }

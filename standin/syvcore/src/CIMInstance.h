@@ -8,7 +8,6 @@
 #include "host/ICIMInstance.h"
 #include "host/ICIMNamespace.h"
 
-#include <boost/container/small_vector.hpp>
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/shared_ptr.hpp>
 
@@ -44,18 +43,15 @@ private:
     };
 
     const NORNSYV20::TCIMReference& MakeReference() const;
-    NORNSYV20::TCIMReference::Impl::Keys KeysSet() const;
+    NORNSYV20::TCIMValueMap KeysSet() const;
     std::string NamespaceName() const;
     void CheckType(const ClassDefinition::Member& member, const NORNSYV20::TCIMValue& value) const;
 
     boost::shared_ptr<NORNSYV20::ICIMNamespace> ns_;
     boost::shared_ptr<const Schema> schema_;
     const ClassDefinition* definition_;
-    // Inline up to the most that a served class has: the instance is then
-    // one allocation.
-    boost::container::small_vector<Property, 12> properties_;
-    // Made on first use and dropped when a key changes: commits and
-    // associations ask for it again and again.
+    std::vector<Property> properties_;
+    // Made on first use and dropped when a key changes.
     mutable std::optional<NORNSYV20::TCIMReference> reference_;
     bool committed_ = false;
 };

@@ -4,9 +4,7 @@
 #include "syvcore/ValueTypeName.h"
 #include "host/TSYVException.h"
 
-#include <algorithm>
 #include <atomic>
-#include <new>
 #include <string_view>
 #include <utility>
 
@@ -36,18 +34,23 @@ void CheckElements(ECIMType elementType, const std::vector<TCIMValue>& elements)
 }  // namespace
 
 // Values never change once made (Set and assignment replace the Impl), so
-// copies share one Impl: properties are copied at every commit and lookup,
-// and deep copies of their strings dominated a query's cost. A null value has
-// no Impl at all; a string's characters follow its Impl in one allocation.
+// copies share one Impl, counted atomically: a host may hand values to other
+// threads. A null value has no Impl at all.
 struct TCIMValue::Impl {
     explicit Impl(EKind kind) : kind(kind) {}
+    virtual ~Impl() = default;
+
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
 
     static Impl* Share(Impl* impl) {
         if (impl) impl->owners.fetch_add(1, std::memory_order_relaxed);
         return impl;
     }
 
-    static void Release(Impl* impl);
+    static void Release(Impl* impl) {
+        if (impl && impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete impl;
+    }
 
     std::atomic<long> owners{1};
     const EKind kind;
@@ -56,21 +59,8 @@ struct TCIMValue::Impl {
 namespace {
 
 struct StringImpl : TCIMValue::Impl {
-    static StringImpl* Make(std::string_view text) {
-        void* memory = ::operator new(sizeof(StringImpl) + text.size());
-        auto* impl = new (memory) StringImpl(text.size());
-        std::copy(text.begin(), text.end(), impl->Chars());
-        return impl;
-    }
-
-    std::string_view Text() const { return {Chars(), size}; }
-
-    const std::size_t size;
-
-private:
-    explicit StringImpl(std::size_t size) : Impl(TCIMValue::eString), size(size) {}
-    char* Chars() { return reinterpret_cast<char*>(this + 1); }
-    const char* Chars() const { return reinterpret_cast<const char*>(this + 1); }
+    explicit StringImpl(std::string text) : Impl(TCIMValue::eString), text(std::move(text)) {}
+    const std::string text;
 };
 
 struct NumberImpl : TCIMValue::Impl {
@@ -92,29 +82,6 @@ struct ArrayImpl : TCIMValue::Impl {
 
 }  // namespace
 
-// A sole owner skips the atomic decrement, which costs as much as the rest of
-// a release: no other thread holds the value, so none can share it meanwhile.
-void TCIMValue::Impl::Release(Impl* impl) {
-    if (!impl) return;
-    if (impl->owners.load(std::memory_order_acquire) != 1 &&
-        impl->owners.fetch_sub(1, std::memory_order_acq_rel) != 1) {
-        return;
-    }
-    switch (impl->kind) {
-    case eString: {
-        auto* text = static_cast<StringImpl*>(impl);
-        text->~StringImpl();
-        ::operator delete(text);
-        return;
-    }
-    case eUint16:
-    case eUint32: delete static_cast<NumberImpl*>(impl); return;
-    case eReference: delete static_cast<ReferenceImpl*>(impl); return;
-    case eArray: delete static_cast<ArrayImpl*>(impl); return;
-    case eNull: return;
-    }
-}
-
 TCIMValue::TCIMType::TCIMType(ECIMType type) : type_(type) {}
 
 ECIMType TCIMValue::TCIMType::GetType() const { return type_; }
@@ -122,9 +89,9 @@ ECIMType TCIMValue::TCIMType::GetType() const { return type_; }
 TCIMValue::TCIMValue() : impl_(nullptr) {}
 
 // A null C string makes a null value rather than undefined behaviour.
-TCIMValue::TCIMValue(const char* text) : impl_(text ? StringImpl::Make(text) : nullptr) {}
+TCIMValue::TCIMValue(const char* text) : impl_(text ? new StringImpl(text) : nullptr) {}
 
-TCIMValue::TCIMValue(const std::string& text) : impl_(StringImpl::Make(text)) {}
+TCIMValue::TCIMValue(const std::string& text) : impl_(new StringImpl(text)) {}
 
 TCIMValue::TCIMValue(std::uint16_t number) : impl_(new NumberImpl(eUint16, number)) {}
 
@@ -169,7 +136,7 @@ void TCIMValue::Set(const TCIMType& elementType, unsigned int /*count*/, const s
 
 TCIMValue::operator std::string() const {
     if (GetKind() != eString) ThrowWrongKind(*this, "string");
-    return std::string(static_cast<const StringImpl*>(impl_)->Text());
+    return static_cast<const StringImpl*>(impl_)->text;
 }
 
 TCIMValue::operator unsigned int() const {
@@ -185,7 +152,7 @@ bool TCIMValue::IsNull() const { return impl_ == nullptr; }
 
 std::string_view TCIMValue::GetString() const {
     if (GetKind() != eString) ThrowWrongKind(*this, "string");
-    return static_cast<const StringImpl*>(impl_)->Text();
+    return static_cast<const StringImpl*>(impl_)->text;
 }
 
 std::uint16_t TCIMValue::GetUint16() const {

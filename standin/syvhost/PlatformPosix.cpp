@@ -1,0 +1,26 @@
+#include "Platform.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace syv {
+
+const char* const kExecutableSuffix = "";
+const char* const kPluginFileName = "velkor_collector.so";
+const bool kFailedAttachFailsLoad = false;
+
+void UseBinaryStandardOutput() {}
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+    if (setenv(name.c_str(), value.c_str(), 1) != 0) {
+        throw std::runtime_error("cannot set the environment variable " + name);
+    }
+}
+
+void UnsetEnvironment(const std::string& name) {
+    if (unsetenv(name.c_str()) != 0) {
+        throw std::runtime_error("cannot remove the environment variable " + name);
+    }
+}
+
+}  // namespace syv
