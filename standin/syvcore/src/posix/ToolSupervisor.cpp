@@ -180,27 +180,24 @@ void KillChildren() {}
 #endif
 
 // Ends the program's group and, on Linux, every process it left (adopted
-// here as they are orphaned), reaping all of them. Each round kills every
-// child found; a child's death can only hand over its own children, which
-// the next round finds.
+// here as they are orphaned), reaping all of them. While live children
+// remain, each round kills every child found; a child's death can only hand
+// over its own children, which a later round finds. When the program left
+// nothing, no round is needed.
 void Sweep(pid_t program) {
     // The program is not reaped yet, so its group id cannot have been reused.
     ::kill(-program, SIGKILL);
     long pauseMs = 1;
     for (;;) {
-        KillChildren();
         int status = 0;
         const pid_t reaped = ::waitpid(-1, &status, WNOHANG);
-        if (reaped > 0) {
-            pauseMs = 1;
-            continue;
-        }
-        if (reaped < 0 && errno == EINTR) {
+        if (reaped > 0 || (reaped < 0 && errno == EINTR)) {
             continue;
         }
         if (reaped < 0) {
             return;  // ECHILD: nothing is left
         }
+        KillChildren();
         const timespec pause{0, pauseMs * 1000000};
         ::nanosleep(&pause, nullptr);
         pauseMs = pauseMs < 16 ? pauseMs * 2 : pauseMs;
@@ -279,6 +276,9 @@ void RunSupervisor(const SupervisorPlan& plan) {
         Report(SupervisorReport::kSetupFailed, errno);
         ::_exit(1);
     }
+    // Here too, so that the group exists before any kill of it, whichever
+    // of the two runs first.
+    ::setpgid(program, program);
     // Only the program holds the output now.
     ::close(errorPipe[1]);
     ::close(STDIN_FILENO);
