@@ -8,6 +8,7 @@
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -156,6 +157,9 @@ int Run(const syv::HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGCHLD
+    std::signal(SIGCHLD, SIG_DFL);  // an "ignore" inherited from whoever started syvhost is not its choice
+#endif
     const syv::ParsedCommandLine commandLine = syv::ParseCommandLine(argc, argv);
     if (!commandLine.run) {
         return commandLine.exitStatus;
