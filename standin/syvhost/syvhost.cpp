@@ -10,6 +10,7 @@
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -154,6 +155,9 @@ int Run(const syv::HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGCHLD
+    std::signal(SIGCHLD, SIG_DFL);  // an "ignore" inherited from whoever started syvhost is not its choice
+#endif
     std::vector<std::string> arguments;
     try {
         arguments = syv::Utf8Arguments(argc, argv);

@@ -16,8 +16,12 @@ namespace helper {
 //   crash              dies by SIGSEGV (POSIX) or STATUS_ACCESS_VIOLATION (Windows)
 //   flood out|err      writes to that stream until killed
 //   sleep MS [closed]  sleeps MS milliseconds, with stdout and stderr closed first if asked
-//   tree PIDFILE MS    starts a copy of itself that sleeps a minute holding the
-//                      output, writes "OWNPID CHILDPID" to PIDFILE, sleeps MS ms
+//   exit CODE [TEXT]   TEXT on stdout, then exits with CODE (on Windows read as
+//                      a 32-bit pattern: -1 is 0xFFFFFFFF)
+//   tree PIDFILE MS [setsid]
+//                      starts a copy of itself that sleeps a minute holding the
+//                      output (in a session of its own if asked, POSIX), writes
+//                      "OWNPID CHILDPID" to PIDFILE, sleeps MS ms
 //   fds                (POSIX) the inherited descriptors above 2, space-separated
 #if defined(_WIN32)
 const char* const kName = "velkor_process_helper.exe";

@@ -43,7 +43,7 @@ std::string ToUtf8(const wchar_t* text) {
     return result;
 }
 
-int StartSleepingChild() {
+int StartSleepingChild(bool) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(self) + L"\" sleep 60000";
@@ -74,9 +74,12 @@ void CloseOutput() {
     CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
 }
 #else
-int StartSleepingChild() {
+int StartSleepingChild(bool newSession) {
     const pid_t pid = fork();
     if (pid == 0) {
+        if (newSession) {
+            setsid();
+        }
         SleepMs(60000);
         _exit(0);
     }
@@ -135,6 +138,9 @@ int Run(const std::vector<std::string>& args) {
             count += got;
         }
         Write(stdout, std::to_string(count));
+    } else if (mode == "exit" && args.size() > 1) {
+        Write(stdout, args.size() > 2 ? args[2] : std::string());
+        return static_cast<int>(std::strtoll(args[1].c_str(), nullptr, 10));
     } else if (mode == "crash") {
         Crash();
     } else if (mode == "flood") {
@@ -148,7 +154,7 @@ int Run(const std::vector<std::string>& args) {
         }
         SleepMs(Number(args, 1));
     } else if (mode == "tree" && args.size() > 1) {
-        const int child = StartSleepingChild();
+        const int child = StartSleepingChild(args.size() > 3 && args[3] == "setsid");
         if (child <= 0) {
             return 2;
         }

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -188,6 +189,9 @@ TEST_F(ProcessTest, FailuresNameTheProgramAndTheCause) {
         {helper::kName, {"crash"}, 300, 64ull << 20, TSYVStatusCode::kProgramCrashed,
 #if defined(_WIN32)
          "The program terminated abnormally: " + HelperNamed() + ": exit status 0xC0000005"},
+        {helper::kName, {"exit", "-1073740791"}, 300, 64ull << 20, TSYVStatusCode::kProgramCrashed,
+         "The program terminated abnormally: " + HelperNamed() +
+             ": exit status 0xC0000409 (stack buffer overrun or fail-fast)"},
 #else
          "The program terminated abnormally: " + HelperNamed() + ": killed by signal 11 (Segmentation fault)"},
 #endif
@@ -207,6 +211,33 @@ TEST_F(ProcessTest, FailuresNameTheProgramAndTheCause) {
         ASSERT_EQ(report.toolRuns.size(), 1u);
         EXPECT_EQ(report.toolRuns[0].outcome, "failed: " + report.message);
     }
+}
+
+// An exit code is the program's answer, not a failure: -1 included
+// (0xFFFFFFFF on Windows, 255 elsewhere), and also when the host ignores
+// SIGCHLD, which has the system discard its children's exit statuses.
+TEST_F(ProcessTest, EveryExitCodeReturnsTheOutput) {
+#if defined(_WIN32)
+    const int minusOne = -1;
+#else
+    const int minusOne = 255;
+#endif
+    const std::pair<const char*, int> cases[] = {{"0", 0}, {"2", 2}, {"-1", minusOne}};
+    const auto check = [&] {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.first);
+            syv::ProgramResult result;
+            EXPECT_NO_THROW(result = StandinHost::RunProgram(HelperPath(), {"exit", c.first, "out"}, 60));
+            EXPECT_EQ(result.standardOutput, "out");
+            EXPECT_EQ(result.exitCode, c.second);
+        }
+    };
+    check();
+#if !defined(_WIN32)
+    std::signal(SIGCHLD, SIG_IGN);
+    check();
+    std::signal(SIGCHLD, SIG_DFL);
+#endif
 }
 
 // The cap counts both streams together, exactly, and stops a program that
@@ -233,6 +264,10 @@ TEST_F(ProcessTest, TimeoutKillsTheProgramAndWhatItStarted) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"tree", pidFile, "60000"}, "still running after 1 s; killed"},
         {{"tree", pidFile, "0"}, "output still open (held by a process it started) after 1 s; killed"},
+#if !defined(_WIN32)
+        // Out of the program's group and session.
+        {{"tree", pidFile, "0", "setsid"}, "output still open (held by a process it started) after 1 s; killed"},
+#endif
         {{"sleep", "60000", "closed"}, "still running after 1 s; killed"},
     };
     for (const auto& c : cases) {
@@ -259,11 +294,19 @@ TEST_F(ProcessTest, ProgramsThatCannotStart) {
     testsupport::ScratchFolder folder("velkor-notstarted");
     // Executable, but not a program: not to be handed to a shell as a script.
     folder.Write("script", "echo not a program\n");
-    std::filesystem::permissions(folder.File("script"), std::filesystem::perms::owner_all);
+    folder.Write("orphan", "#!/no/such/shell\r\necho x\n");
+    for (const char* name : {"script", "orphan"}) {
+        std::filesystem::permissions(folder.File(name), std::filesystem::perms::owner_all);
+    }
+    std::filesystem::create_directory(folder.File("scli.exe"));
     const std::string started = "The program could not be started: ";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{folder.File("missing")}, started + folder.File("missing") + ": no such file"},
         {{folder.File("script")}, started + folder.File("script") + ": "},
+        {{folder.File("scli.exe")}, started + folder.File("scli.exe") + ": is a folder, not a program"},
+#if !defined(_WIN32)
+        {{folder.File("orphan")}, ": cannot run: its interpreter /no/such/shell\\x0d is missing"},
+#endif
         {{folder.File(std::string("nul\0byte", 8))},
          started + folder.File("nul\\0byte") + ": the program path contains a NUL byte"},
         {{HelperPath(), "args", std::string("a\0b", 3)}, started + HelperPath() + ": argument 2 contains a NUL byte"},

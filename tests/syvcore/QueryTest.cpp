@@ -211,4 +211,35 @@ TEST_F(QueryTest, LoggerKeepsEveryLevelAndWritesOnlyUpToTheConfiguredOne) {
     }
 }
 
+// Text a tool wrote cannot drive the operator's terminal: control characters
+// and bytes that are not UTF-8 are written escaped, line ends stay inside the
+// one message; the stored message is unchanged.
+TEST_F(QueryTest, LoggerEscapesWhatItWritesToTheTerminal) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\x1b]0;owned\x07\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
+        {"over\rwritten\b\x7f", "over\\x0dwritten\\x08\\x7f"},
+        {"tab\tand \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+         "tab\tand \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"csi \xc2\x9b"
+         "2J, bad \xff\xc3 \xed\xa0\x80 \xe2\x82",
+         "csi \\xc2\\x9b2J, bad \\xff\\xc3 \\xed\\xa0\\x80 \\xe2\\x82"},
+        {"one\r\ntwo\n[log 1] three\r\n", "one\n        two\n        [log 1] three"},
+    };
+    std::string message;
+    FakePlugin plugin([&](boost::shared_ptr<ICIMNamespace>, const boost::shared_ptr<ICIMClass>&) {
+        NORNSYV20::TRootObject::GetCoreLogger()->Log(2, message);
+    });
+    Register(&plugin);
+    StandinHost::SetLogLevel(2);
+    for (const auto& c : cases) {
+        message = c.first;
+        ::testing::internal::CaptureStderr();
+        const syv::QueryReport report = StandinHost::RunQuery({kController});
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "[log 2] " + c.second + "\n");
+        ASSERT_EQ(report.log.size(), 1u);
+        EXPECT_EQ(report.log[0].message, c.first);
+    }
+    StandinHost::SetLogLevel(0);
+}
+
 }  // namespace

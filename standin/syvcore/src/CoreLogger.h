@@ -1,5 +1,6 @@
 // The core logger: every message goes into the running query's report, and
-// to standard error when its level is at or below the configured one.
+// to standard error when its level is at or below the configured one, there
+// with control characters escaped (the stored message stays as given).
 #ifndef SYVCORE_CORELOGGER_H
 #define SYVCORE_CORELOGGER_H
 

@@ -1,15 +1,18 @@
-// The process runner on POSIX systems: posix_spawn into a process group of
-// its own, both output pipes drained with poll, the group killed on timeout or
-// over-long output, the child always reaped.
+// The process runner on POSIX systems: a supervising process
+// (ToolSupervisor.h) starts the program and ends everything it started when
+// the run ends; here both output pipes and the supervisor's report are read
+// with poll, and the run is ended at the time or output limit.
 #include "ProcessRunner.h"
+
+#include "ToolSupervisor.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/syscall.h>
+#include <pthread.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,6 +39,11 @@ public:
 
     int Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     void Reset(int fd) {
         Close();
         fd_ = fd;
@@ -74,164 +82,176 @@ std::string ErrnoText(int error) {
     throw ProcessError(ProcessFailure::kNotStarted, what + ErrnoText(error));
 }
 
-void OpenPipe(Pipe& pipe) {
+void OpenPipe(Pipe& pipe, bool nonBlockingRead = true) {
     int fds[2];
-    // Close-on-exec, so that no other child (of this or another thread)
-    // inherits an end and holds the pipe open; the spawn's dup2 clears the
-    // flag on the child's own copies.
+    // Close-on-exec, so that no program that another thread starts inherits
+    // an end and holds the pipe open; the supervisors close the ends they do
+    // not use as they start, and their dup2 clears the flag on the ones
+    // they hand on.
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         ThrowNotStarted("cannot create a pipe: ", errno);
     }
     pipe.readEnd.Reset(fds[0]);
     pipe.writeEnd.Reset(fds[1]);
+    if (!nonBlockingRead) {
+        return;
+    }
     const int flags = ::fcntl(fds[0], F_GETFL);
     if (flags < 0 || ::fcntl(fds[0], F_SETFL, flags | O_NONBLOCK) != 0) {
         ThrowNotStarted("cannot set up a pipe: ", errno);
     }
 }
 
-// posix_spawn's attribute and file action objects, destroyed on every path.
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        if (const int error = ::posix_spawnattr_init(&attributes_)) {
-            ThrowNotStarted("cannot prepare the start: ", error);
+// The first word of a script's "#!" line, with control characters shown
+// as \xNN; empty when the file is not such a script or cannot be read.
+std::string ScriptInterpreter(const std::string& program) {
+    FileDescriptor file(::open(program.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    char head[256];
+    const ssize_t got = file.IsOpen() ? ::read(file.Get(), head, sizeof head) : -1;
+    if (got < 2 || head[0] != '#' || head[1] != '!') {
+        return std::string();
+    }
+    ssize_t at = 2;
+    while (at < got && (head[at] == ' ' || head[at] == '\t')) {
+        ++at;
+    }
+    std::string name;
+    // The system takes the name up to a space, tab or line end, so a CR
+    // before the line end (a script saved with CR LF) is part of it.
+    for (; at < got && head[at] != ' ' && head[at] != '\t' && head[at] != '\n' && head[at] != '\0'; ++at) {
+        const unsigned char c = static_cast<unsigned char>(head[at]);
+        if (c < 0x20 || c == 0x7f) {
+            static const char digits[] = "0123456789abcdef";
+            name += std::string("\\x") + digits[c >> 4] + digits[c & 15];
+        } else {
+            name += static_cast<char>(c);
         }
-        if (const int error = ::posix_spawn_file_actions_init(&actions_)) {
-            ::posix_spawnattr_destroy(&attributes_);
-            ThrowNotStarted("cannot prepare the start: ", error);
-        }
     }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-    ~SpawnSetup() {
-        ::posix_spawn_file_actions_destroy(&actions_);
-        ::posix_spawnattr_destroy(&attributes_);
-    }
-
-    void Check(int error) {
-        if (error != 0) {
-            ThrowNotStarted("cannot prepare the start: ", error);
-        }
-    }
-
-    posix_spawnattr_t attributes_;
-    posix_spawn_file_actions_t actions_;
-};
-
-pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, Pipe& out, Pipe& err) {
-    SpawnSetup setup;
-    // A group of its own, so that the child and what it starts die together.
-    short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    setup.Check(::posix_spawnattr_setflags(&setup.attributes_, flags));
-    setup.Check(::posix_spawnattr_setpgroup(&setup.attributes_, 0));
-    // Neither the host's blocked signals nor its ignored ones (SIGPIPE, say)
-    // are the program's business.
-    sigset_t signals;
-    sigemptyset(&signals);
-    setup.Check(::posix_spawnattr_setsigmask(&setup.attributes_, &signals));
-    sigfillset(&signals);
-    sigdelset(&signals, SIGKILL);
-    sigdelset(&signals, SIGSTOP);
-    setup.Check(::posix_spawnattr_setsigdefault(&setup.attributes_, &signals));
-
-    setup.Check(::posix_spawn_file_actions_addopen(&setup.actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0));
-    setup.Check(::posix_spawn_file_actions_adddup2(&setup.actions_, out.writeEnd.Get(), STDOUT_FILENO));
-    setup.Check(::posix_spawn_file_actions_adddup2(&setup.actions_, err.writeEnd.Get(), STDERR_FILENO));
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Descriptors that some library opened without close-on-exec stay out too.
-    setup.Check(::posix_spawn_file_actions_addclosefrom_np(&setup.actions_, STDERR_FILENO + 1));
-#endif
-
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 2);
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-
-    pid_t pid = -1;
-    // posix_spawn (not posix_spawnp): the path is used as given, never
-    // searched for. It reports a failed exec as its result.
-    const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions_, &setup.attributes_, argv.data(), environ);
-    if (error != 0) {
-        ThrowNotStarted("", error);
-    }
-    return pid;
+    return name;
 }
 
-// The started child: unless it was reaped, killed with its group and then
-// reaped, so that no path leaves a zombie or a running process behind. It
-// stays unreaped until the end, which keeps its pid, and so its group id,
-// from being reused while the group may still have to be killed.
-class Child {
+// Why execve failed, as the operator needs to hear it: the system's code
+// alone names the wrong culprit for a folder ("permission denied") and for a
+// script or program whose interpreter or loader is missing ("no such file",
+// though the file is there).
+std::string StartFailureText(const std::string& program, int error) {
+    struct stat info;
+    switch (error) {
+    case EACCES:
+        if (::stat(program.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            return "is a folder, not a program";
+        }
+        if (::access(program.c_str(), X_OK) == 0) {
+            const std::string interpreter = ScriptInterpreter(program);
+            if (!interpreter.empty()) {
+                return "cannot run: its interpreter " + interpreter + " cannot be run (permission denied)";
+            }
+        }
+        return "permission denied";
+    case ENOENT: {
+        if (::lstat(program.c_str(), &info) != 0) {
+            return "no such file";
+        }
+        if (::stat(program.c_str(), &info) != 0) {
+            return "no such file: a symbolic link to a missing file";
+        }
+        const std::string interpreter = ScriptInterpreter(program);
+        return interpreter.empty() ? "cannot run: a file it needs to start (its program loader) is missing"
+                                   : "cannot run: its interpreter " + interpreter + " is missing";
+    }
+    case ENOTDIR:
+        return "no such file: a part of its path is not a folder";
+    default:
+        return ErrnoText(error);
+    }
+}
+
+// The run's supervising process (ToolSupervisor.h): forked with the pipes in
+// place; closing the control pipe makes it end the program and everything
+// the program started, after which it exits. A fork copies the host's page
+// tables, which costs a host holding much memory some time at each start.
+class Supervisor {
 public:
-    explicit Child(pid_t pid) : pid_(pid) {}
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child() {
-        if (!reaped_) {
-            KillGroup();
-            Reap();
+    Supervisor(const std::string& program, const std::vector<std::string>& arguments, Pipe& out, Pipe& err) {
+        std::vector<char*> argv;
+        argv.reserve(arguments.size() + 2);
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
         }
+        argv.push_back(nullptr);
+        FileDescriptor nullInput(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        if (!nullInput.IsOpen()) {
+            ThrowNotStarted("cannot open the null device: ", errno);
+        }
+        Pipe status;
+        Pipe control;
+        OpenPipe(status, false);
+        OpenPipe(control, false);
+        const SupervisorPlan plan{program.c_str(), argv.data(),          environ,
+                                  nullInput.Get(),  out.writeEnd.Get(),  err.writeEnd.Get(),
+                                  status.writeEnd.Get(), control.readEnd.Get()};
+        // No host handler may run in the child before it has reset them.
+        sigset_t all;
+        sigset_t previous;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+        pid_ = ::fork();
+        const int forkError = errno;
+        if (pid_ == 0) {
+            RunSupervisor(plan);
+        }
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        if (pid_ < 0) {
+            ThrowNotStarted("cannot start its supervising process: ", forkError);
+        }
+        status_.Reset(status.readEnd.Release());
+        control_.Reset(control.writeEnd.Release());
     }
+    Supervisor(const Supervisor&) = delete;
+    Supervisor& operator=(const Supervisor&) = delete;
+    ~Supervisor() { Finish(); }
 
-    pid_t Pid() const { return pid_; }
+    int StatusFd() const { return status_.Get(); }
 
-    // Also reaches what the child started, unless that left the group.
-    void KillGroup() { ::kill(-pid_, SIGKILL); }
-
-    // Whether the child has exited, leaving it unreaped.
-    bool HasExited() const {
-        siginfo_t info;
-        std::memset(&info, 0, sizeof info);
-        int result;
+    // False when the supervisor ended without a report.
+    bool ReadReport(SupervisorReport& report) {
+        ssize_t got;
         do {
-            result = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
-        } while (result < 0 && errno == EINTR);
-        return result < 0 || info.si_pid == pid_;
+            got = ::read(status_.Get(), &report, sizeof report);
+        } while (got < 0 && errno == EINTR);
+        return got == static_cast<ssize_t>(sizeof report);
     }
 
-    // Waits for the exit; false when the status is lost (a host that ignores
-    // SIGCHLD has its children reaped by the system).
-    bool Reap(int& status) {
-        bool known = false;
-        while (!reaped_) {
-            const pid_t result = ::waitpid(pid_, &status, 0);
-            known = result == pid_;
-            reaped_ = known || (result < 0 && errno != EINTR);
+    // Ends the run and returns once the supervisor has killed and reaped
+    // what was left and exited: its status pipe ends then, whether or not
+    // the host ignores SIGCHLD.
+    void Finish() {
+        if (pid_ <= 0) {
+            return;
         }
-        return known;
-    }
-
-    void Reap() {
+        control_.Close();
+        SupervisorReport ignored;
+        while (ReadReport(ignored)) {
+        }
         int status;
-        Reap(status);
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
     }
 
 private:
-    pid_t pid_;
-    bool reaped_ = false;
+    pid_t pid_ = -1;
+    FileDescriptor status_;
+    FileDescriptor control_;
 };
-
-// Readable once the child has exited (Linux 5.3 and later); without it the
-// wait for an exit after the output has ended falls back to short sleeps.
-int OpenExitNotifier(pid_t pid) {
-#if defined(SYS_pidfd_open)
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    return -1;
-#endif
-}
 
 std::string SignalText(int signal) {
     const char* name = ::strsignal(signal);
     return "killed by signal " + std::to_string(signal) + (name != nullptr ? " (" + std::string(name) + ")" : "");
 }
 
-const char* const kKilledSuffix = "; killed with its process group";
+const char* const kKilledSuffix = "; killed with every process it started";
 
 }  // namespace
 
@@ -249,30 +269,31 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     OpenPipe(out);
     OpenPipe(err);
     const Clock::time_point deadline = Clock::now() + limits.timeout;
-    Child child(Spawn(program, arguments, out, err));
-    // Only the child's side holds the write ends now, so the output ends when
-    // the child and whatever it started have closed them.
+    Supervisor supervisor(program, arguments, out, err);
+    // Only the program's side holds the write ends now, so the output ends
+    // when the program and whatever it started have closed them.
     out.writeEnd.Close();
     err.writeEnd.Close();
-    FileDescriptor exitNotifier(OpenExitNotifier(child.Pid()));
 
     ProcessResult result;
+    SupervisorReport report{0, 0};
+    bool ended = false;  // the report has come
     std::uint64_t outputBytes = 0;
     std::array<char, 64 * 1024> buffer;
-    std::chrono::milliseconds exitPollInterval(1);
     for (;;) {
         const bool outputOpen = out.readEnd.IsOpen() || err.readEnd.IsOpen();
-        if (!outputOpen && child.HasExited()) {
+        if (ended && (!outputOpen || report.kind == SupervisorReport::kExecFailed ||
+                      report.kind == SupervisorReport::kSetupFailed)) {
             break;
         }
         const Clock::duration remaining = deadline - Clock::now();
         if (remaining <= Clock::duration::zero()) {
-            const std::string state = child.HasExited() ? "output still open (held by a process it started) after "
-                                                        : "still running after ";
-            child.KillGroup();
+            const std::string state =
+                ended ? "output still open (held by a process it started) after " : "still running after ";
+            supervisor.Finish();
             throw ProcessError(ProcessFailure::kTimedOut, state + DescribeSeconds(limits.timeout) + kKilledSuffix);
         }
-        std::chrono::milliseconds wait = std::chrono::ceil<std::chrono::milliseconds>(remaining);
+        const std::chrono::milliseconds wait = std::chrono::ceil<std::chrono::milliseconds>(remaining);
 
         std::array<pollfd, 3> fds{};
         std::array<std::string*, 3> sinks{};
@@ -288,34 +309,39 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
             sources[count] = &err.readEnd;
             sinks[count++] = &result.standardError;
         }
-        if (!outputOpen) {
-            if (exitNotifier.IsOpen()) {
-                fds[count++] = {exitNotifier.Get(), POLLIN, 0};
-            } else {
-                wait = std::min(wait, exitPollInterval);
-                exitPollInterval = std::min(exitPollInterval * 2, std::chrono::milliseconds(50));
-            }
+        if (!ended) {
+            fds[count++] = {supervisor.StatusFd(), POLLIN, 0};
         }
         const int timeoutMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(wait.count(), INT_MAX));
         if (::poll(fds.data(), count, timeoutMs) < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            child.KillGroup();
-            throw ProcessError(ProcessFailure::kNotStarted, std::string("cannot wait for output: ") + std::strerror(errno));
+            const int error = errno;
+            supervisor.Finish();
+            throw ProcessError(ProcessFailure::kNotStarted,
+                               std::string("cannot wait for output: ") + std::strerror(error));
         }
 
         // One read per stream and round, so that neither stream starves the
         // other and the limits are checked between reads.
         for (nfds_t i = 0; i < count; ++i) {
-            if (sinks[i] == nullptr || fds[i].revents == 0) {
+            if (fds[i].revents == 0) {
+                continue;
+            }
+            if (sinks[i] == nullptr) {
+                if (!supervisor.ReadReport(report)) {
+                    supervisor.Finish();
+                    throw ProcessError(ProcessFailure::kCrashed, "its supervising process ended before it did");
+                }
+                ended = true;
                 continue;
             }
             const ssize_t got = ::read(fds[i].fd, buffer.data(), buffer.size());
             if (got > 0) {
                 outputBytes += static_cast<std::uint64_t>(got);
                 if (outputBytes > limits.maxOutputBytes) {
-                    child.KillGroup();
+                    supervisor.Finish();
                     throw ProcessError(ProcessFailure::kOutputTooLarge,
                                        "more than " + std::to_string(limits.maxOutputBytes) + " bytes of output" +
                                            kKilledSuffix);
@@ -327,18 +353,20 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         }
     }
 
-    int status = 0;
-    if (!child.Reap(status)) {
-        throw ProcessError(ProcessFailure::kCrashed, "exit status lost: the host does not wait for its children");
-    }
-    if (WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
+    // What the program left running (holding no output) ends with the run,
+    // as a Windows job object ends it.
+    supervisor.Finish();
+    switch (report.kind) {
+    case SupervisorReport::kExited:
+        result.exitCode = report.value;
         return result;
+    case SupervisorReport::kKilled:
+        throw ProcessError(ProcessFailure::kCrashed, SignalText(report.value));
+    case SupervisorReport::kExecFailed:
+        throw ProcessError(ProcessFailure::kNotStarted, StartFailureText(program, report.value));
+    default:
+        throw ProcessError(ProcessFailure::kNotStarted, "cannot start: " + ErrnoText(report.value));
     }
-    if (WIFSIGNALED(status)) {
-        throw ProcessError(ProcessFailure::kCrashed, SignalText(WTERMSIG(status)));
-    }
-    throw ProcessError(ProcessFailure::kCrashed, "ended with wait status " + std::to_string(status));
 }
 
 }  // namespace detail

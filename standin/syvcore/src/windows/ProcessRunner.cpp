@@ -283,6 +283,53 @@ Handle CreateKillingJob() {
     return job;
 }
 
+// How the system names the status with which it ended a process, or null
+// for a status that the program chose. The system ends a process with the
+// code of an exception nothing handled (access violation, stack overflow,
+// division by zero and the like), with a fail-fast code, when a DLL cannot
+// be found or initialised, and at a console interrupt. Every other value is
+// an exit code, -1 (0xFFFFFFFF) and other "negative" ones included: tools
+// return those on purpose, so a range such as "0xC0000000 and up" would
+// turn answers into crashes. A runtime's abort() exits with 3, which stays
+// an exit code: it cannot be told from a tool's own 3.
+const char* SystemEndName(DWORD status) {
+    switch (status) {
+    case 0x80000002: return "misaligned data";
+    case 0x80000003: return "breakpoint";
+    case 0x80000004: return "single step";
+    case 0xC0000005: return "access violation";
+    case 0xC0000006: return "in-page error";
+    case 0xC000001D: return "illegal instruction";
+    case 0xC0000025: return "noncontinuable exception";
+    case 0xC0000026: return "invalid exception disposition";
+    case 0xC000008C: return "array bounds exceeded";
+    case 0xC000008D:
+    case 0xC000008E:
+    case 0xC000008F:
+    case 0xC0000090:
+    case 0xC0000091:
+    case 0xC0000092:
+    case 0xC0000093:
+    case 0xC00002B4:
+    case 0xC00002B5: return "floating-point exception";
+    case 0xC0000094: return "integer division by zero";
+    case 0xC0000095: return "integer overflow";
+    case 0xC0000096: return "privileged instruction";
+    case 0xC00000FD: return "stack overflow";
+    case 0xC0000135: return "a DLL it needs was not found";
+    case 0xC0000138:
+    case 0xC0000139: return "an entry point it needs was not found";
+    case 0xC000013A: return "ended by Ctrl+C";
+    case 0xC0000142: return "a DLL failed to initialise";
+    case 0xC0000374: return "heap corruption";
+    case 0xC0000409: return "stack buffer overrun or fail-fast";
+    case 0xC0000417: return "invalid C runtime parameter";
+    case 0xC0000420: return "assertion failure";
+    case 0xE06D7363: return "unhandled C++ exception";
+    default: return nullptr;
+    }
+}
+
 }  // namespace
 
 bool IsAbsoluteProgramPath(const std::string& path) {
@@ -334,7 +381,13 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     if (!CreateProcessW(wideProgram.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                         CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
                         &startup.StartupInfo, &info)) {
-        ThrowNotStarted("", GetLastError());
+        const DWORD error = GetLastError();
+        // The system's code for a folder is "access denied".
+        const DWORD attributes = GetFileAttributesW(wideProgram.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            throw ProcessError(ProcessFailure::kNotStarted, "is a folder, not a program");
+        }
+        ThrowNotStarted("", error);
     }
     Handle process(info.hProcess);
     Handle thread(info.hThread);
@@ -413,12 +466,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     if (!GetExitCodeProcess(process.Get(), &exitCode)) {
         ThrowNotStarted("cannot read its exit status: ", GetLastError());
     }
-    // NTSTATUS errors (access violation, stack overflow, an abort by the
-    // runtime) are how Windows ends a crashed program.
-    if (exitCode >= 0xC0000000u) {
+    if (const char* name = SystemEndName(exitCode)) {
         char text[16];
         std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(exitCode));
-        throw ProcessError(ProcessFailure::kCrashed, std::string("exit status ") + text);
+        throw ProcessError(ProcessFailure::kCrashed, std::string("exit status ") + text + " (" + name + ")");
     }
     result.exitCode = static_cast<int>(exitCode);
     return result;
