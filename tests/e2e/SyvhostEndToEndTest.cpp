@@ -441,15 +441,22 @@ TEST_F(SyvhostTest, ToolRunsRecordTheToolsExitStatus) {
     }
 }
 
-#ifndef _WIN32
-// Through the shell: the output is a full device or closed.
+// Standard output on a full device, or closed: set up by the shell, or on
+// Windows by a launcher (Wine's Z: drive is the Unix root).
 TEST_F(SyvhostTest, AReportThatCannotBeWrittenIsExitStatusTwo) {
     const std::string tools = MakeTools();
-    for (const char* redirection : {" >/dev/full", " >&-"}) {
+    for (const bool full : {true, false}) {
         for (const char* format : {"mof", "json"}) {
-            const ChildResult result = SyvhostFromShell(std::string("exec \"$0\" \"$@\"") + redirection,
-                                                        {"--tools", tools, "--format", format});
-            EXPECT_EQ(result.exitStatus, 2) << redirection << " " << format;
+            const std::vector<std::string> arguments{"--tools", tools, "--format", format};
+#ifdef _WIN32
+            const ChildResult result = e2e::RunChild(BinFolder() + "/stdout_launcher.exe",
+                                                     Concat({full ? "Z:\\dev\\full" : "closed", SyvhostPath()}, arguments),
+                                                     {}, kRunLimit);
+#else
+            const ChildResult result =
+                SyvhostFromShell(std::string("exec \"$0\" \"$@\"") + (full ? " >/dev/full" : " >&-"), arguments);
+#endif
+            EXPECT_EQ(result.exitStatus, 2) << full << " " << format;
             const std::vector<std::string> lines = Lines(result.standardError);
             ASSERT_EQ(lines.size(), 1u) << result.standardError;
             EXPECT_EQ(lines[0].rfind("syvhost: cannot write the report: ", 0), 0u) << lines[0];
@@ -457,6 +464,7 @@ TEST_F(SyvhostTest, AReportThatCannotBeWrittenIsExitStatusTwo) {
     }
 }
 
+#ifndef _WIN32
 #ifndef __SANITIZE_ADDRESS__
 // Far more lines than fit under the limit: the raw-data query fails alone,
 // and both reports stay whole.
