@@ -53,7 +53,7 @@ private:
         std::size_t count;
     };
     // The deepest document: report, queries, query, instances, instance,
-    // properties, property, array value.
+    // properties, property, array value (syvcore's arrays never nest).
     static const int kMaxDepth = 8;
 
     void Open(char bracket) {
