@@ -11,9 +11,9 @@
 
 namespace syv {
 
-// The document, indented, ending with a newline. Text that is not valid
-// UTF-8 (tool output may hold any byte) has each bad byte replaced by
-// U+FFFD rather than failing the report.
+// The document, indented by two spaces, ending with a newline. Every text is
+// shown as syvcore/ReportText.h says, so the document is valid UTF-8 whatever
+// bytes the tools wrote.
 std::string WriteJsonReport(const PluginIdentity& plugin, const std::vector<QueryReport>& queries);
 
 }  // namespace syv

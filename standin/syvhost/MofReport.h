@@ -11,9 +11,9 @@
 
 namespace syv {
 
-// The text between the quotes of a MOF string literal: backslash, double
-// quote and control characters escaped (\b \t \n \f \r, others \xHHHH);
-// every other byte is kept as it is.
+// The text between the quotes of a MOF string literal: the text as reports
+// show it (syvcore/ReportText.h), with backslash, double quote and control
+// characters escaped (\b \t \n \f \r, others \xHHHH).
 std::string EscapeMofString(const std::string& text);
 
 // One value as a MOF initializer: "string", decimal integer, quoted object

@@ -21,6 +21,10 @@ extern const bool kFailedAttachFailsLoad;
 // Standard output passes bytes unchanged (no LF to CR LF translation).
 void UseBinaryStandardOutput();
 
+// Whether standard output is open: a report to a closed one cannot be
+// written, and its slot would be taken by the next file or pipe opened.
+bool StandardOutputIsOpen();
+
 // Sets or removes a variable of this process's environment, which the
 // programs it starts inherit.
 void SetEnvironment(const std::string& name, const std::string& value);

@@ -1,5 +1,7 @@
 #include "Platform.h"
 
+#include <fcntl.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -10,6 +12,8 @@ const char* const kPluginFileName = "velkor_collector.so";
 const bool kFailedAttachFailsLoad = false;
 
 void UseBinaryStandardOutput() {}
+
+bool StandardOutputIsOpen() { return fcntl(1, F_GETFD) != -1; }
 
 void SetEnvironment(const std::string& name, const std::string& value) {
     if (setenv(name.c_str(), value.c_str(), 1) != 0) {

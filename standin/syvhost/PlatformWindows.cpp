@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,11 @@ void UseBinaryStandardOutput() {
     if (_setmode(_fileno(stdout), _O_BINARY) == -1) {
         throw std::runtime_error("cannot put standard output in binary mode");
     }
+}
+
+bool StandardOutputIsOpen() {
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
 void SetEnvironment(const std::string& name, const std::string& value) {

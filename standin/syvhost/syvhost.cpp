@@ -1,11 +1,11 @@
 // syvhost: loads the collector plug-in through the platform's library loader
 // with syvcore as its host, runs the query, prints the report.
 #include "HostOptions.h"
-#include "JsonReport.h"
-#include "MofReport.h"
 #include "PluginIdentity.h"
 #include "PluginLibrary.h"
 #include "Platform.h"
+#include "ReportOutput.h"
+#include "ReportWriter.h"
 #include "Utf8CommandLine.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
@@ -103,14 +103,12 @@ syv::PluginIdentity Identify(IPluginCallbacks& plugin) {
     return identity;
 }
 
-void WriteReport(const std::string& text) {
-    // The same bytes on every platform.
-    syv::UseBinaryStandardOutput();
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-}
+HostError CannotWrite(const std::string& why) { return HostError{"cannot write the report: " + why}; }
 
 int Run(const syv::HostOptions& options) {
+    if (!syv::StandardOutputIsOpen()) {
+        throw CannotWrite("standard output is closed");
+    }
     const std::string programFolder = syv::ProgramFolder();
     StandinHost::SetLogLevel(options.logLevel);
     StandinHost::SetMaxToolSeconds(options.maxToolSeconds);
@@ -121,25 +119,26 @@ int Run(const syv::HostOptions& options) {
     std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(AbsolutePath(pluginPath));
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 
-    std::vector<syv::QueryReport> reports;
-    bool failed = false;
-    syv::PluginIdentity identity;
+    // Each instance is written as it is committed; a failed write stops the
+    // queries.
+    syv::UseBinaryStandardOutput();
+    syv::ReportOutput output(stdout);
+    const std::unique_ptr<syv::ReportWriter> writer =
+        options.format == "json" ? syv::MakeJsonWriter(output) : syv::MakeMofWriter(output);
     try {
-        identity = Identify(*plugin);
-        for (int i = 0; i < options.repeat; ++i) {
+        writer->Begin(Identify(*plugin), static_cast<std::size_t>(options.repeat));
+        for (int i = 0; i < options.repeat && !output.Failed(); ++i) {
             if (i > 0 && options.shutdownBetween) {
                 plugin->Shutdown();
             }
-            reports.push_back(StandinHost::RunQuery(options.classes));
-            failed = failed || reports.back().failed;
+            writer->BeginQuery(options.classes);
+            StandinHost::RunQuery(options.classes, *writer);
         }
     } catch (const std::exception& error) {
         // Queries never throw; the plug-in's own lifecycle calls might.
         throw HostError{"the plug-in failed outside a query: " + std::string(error.what())};
     }
-
-    WriteReport(options.format == "json" ? syv::WriteJsonReport(identity, reports)
-                                         : syv::WriteMofReport(identity, reports));
+    writer->Finish();
 
     try {
         plugin->Shutdown();
@@ -149,7 +148,10 @@ int Run(const syv::HostOptions& options) {
     }
     StandinHost::ClearRegisteredPlugins();
     library->Unload();
-    return failed ? 1 : 0;
+    if (output.Failed()) {
+        throw CannotWrite(output.ErrorText());
+    }
+    return writer->AnyQueryFailed() ? 1 : 0;
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 #include "JsonReport.h"
 #include "MofChecker.h"
 #include "MofReport.h"
+#include "syvcore/ReportText.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,7 +58,7 @@ syv::QueryReport SucceededQuery() {
     syv::QueryReport query;
     query.classes = {"Test_Controller", "Test_Other"};
     query.instances = {Controller()};
-    query.toolRuns = {{"qlogic//scli.exe", {"-z"}, 300, "ok"}};
+    query.toolRuns = {{"qlogic//scli.exe", {"-z"}, 300, "ok", 0}};
     query.log = {{3, "detail\nwith a line end"}, {1, "error"}};
     return query;
 }
@@ -64,7 +67,7 @@ syv::QueryReport FailedQuery() {
     syv::QueryReport query;
     query.classes = {"Test_Controller", "Unknown_Class"};
     query.instances = {Controller()};
-    query.toolRuns = {{"qlogic//iscli.exe", {"-z"}, 1, "failed: The program did not finish within its timeout"}};
+    query.toolRuns = {{"qlogic//iscli.exe", {"-z"}, 1, "failed: The program did not finish within its timeout", std::nullopt}};
     query.failed = true;
     query.status = 2;
     query.message = "The requested class is not served by this provider: Unknown_Class\nsecond line";
@@ -83,7 +86,7 @@ TEST(MofReportTest, EscapesStringsByTheMofGrammar) {
         {"\x01\x1f\x7f", "\\x0001\\x001F\\x007F"},
         {std::string("nul\0byte", 8), "nul\\x0000byte"},
         {"caf\xc3\xa9", "caf\xc3\xa9"},  // UTF-8 stays as it is
-        {"bad \xff byte", "bad \xff byte"},
+        {"bad \xff byte", "bad \\\\xFF byte"},
         {"", ""},
     };
     for (const auto& c : cases) {
@@ -223,7 +226,7 @@ TEST(JsonReportTest, HoldsEveryFieldInOrder) {
     }
 
     EXPECT_EQ(first["tool_runs"].dump(),
-              R"([{"command":"qlogic//scli.exe","arguments":["-z"],"timeout":300,"outcome":"ok"}])");
+              R"([{"command":"qlogic//scli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":0}])");
     EXPECT_EQ(first["log"].dump(), R"([{"level":3,"message":"detail\nwith a line end"},{"level":1,"message":"error"}])");
 
     const Json& second = document["queries"][1];
@@ -231,27 +234,54 @@ TEST(JsonReportTest, HoldsEveryFieldInOrder) {
     EXPECT_EQ(second["error"]["status"], 2);
     EXPECT_EQ(second["error"]["message"], FailedQuery().message);
     EXPECT_EQ(second["tool_runs"][0]["timeout"], 1);
+    EXPECT_TRUE(second["tool_runs"][0]["exit_code"].is_null());
 }
 
-TEST(JsonReportTest, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+// Both reports show any bytes as the same valid UTF-8 text, and different
+// texts differently.
+TEST(ReportTextTest, BothReportsShowEveryTextAsTheSameUtf8) {
+    const struct {
+        std::string raw;
+        std::string shown;
+    } cases[] = {
+        {"ok \xc3\xa9 \xf0\x9f\x98\x80", "ok \xc3\xa9 \xf0\x9f\x98\x80"},
+        {"back\\slash \"x\"", "back\\slash \"x\""},
+        {"bad \xff\xfe end", "bad \\xFF\\xFE end"},
+        {"cut \xc3", "cut \\xC3"},
+        {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80"},
+        {"\\xFF", "\\\\xFF"},
+        {"a\\b \xff", "a\\\\b \\xFF"},
+    };
     syv::QueryReport query;
-    query.classes = {"Raw"};
     syv::CommittedInstance instance;
     instance.className = "Raw";
-    instance.properties = {{"RawResults", StringArray({"ok \xc3\xa9", "bad \xff\xfe end", "cut \xc3", "\x01\x7f"})}};
+    instance.path = "ns:Raw.Name=\"\xff\"";
+    std::vector<std::string> raws;
+    std::set<std::string> shown;
+    for (const auto& c : cases) {
+        raws.push_back(c.raw);
+        EXPECT_TRUE(shown.insert(c.shown).second) << c.shown;
+    }
+    instance.properties = {{"Lines", StringArray(raws)}};
     query.instances = {instance};
     query.log = {{2, "stderr: \x80"}};
 
-    std::string text;
-    ASSERT_NO_THROW(text = syv::WriteJsonReport(kPlugin, {query}));
-    const Json document = Json::parse(text);
-    const Json& lines = document["queries"][0]["instances"][0]["properties"][0]["value"];
-    const std::string replacement = "\xef\xbf\xbd";
-    EXPECT_EQ(lines[0], "ok \xc3\xa9");
-    EXPECT_EQ(lines[1], "bad " + replacement + replacement + " end");
-    EXPECT_EQ(lines[2], "cut " + replacement);
-    EXPECT_EQ(lines[3], "\x01\x7f");
-    EXPECT_EQ(document["queries"][0]["log"][0]["message"], "stderr: " + replacement);
+    const std::string json = syv::WriteJsonReport(kPlugin, {query});
+    const std::string mof = syv::WriteMofReport(kPlugin, {query});
+    EXPECT_TRUE(syv::IsUtf8(json));
+    EXPECT_TRUE(syv::IsUtf8(mof));
+    const Json document = Json::parse(json);
+    const Json& reported = document["queries"][0]["instances"][0];
+    const e2e::MofDocument read = e2e::ReadMofReport(mof);
+    ASSERT_EQ(read.instances.size(), 1u);
+    const std::vector<e2e::MofValue>& lines = read.instances[0].properties[0].second.elements;
+    ASSERT_EQ(lines.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(reported["properties"][0]["value"][i], cases[i].shown);
+        EXPECT_EQ(lines[i].text, cases[i].shown);
+    }
+    EXPECT_EQ(reported["path"], "ns:Raw.Name=\"\\xFF\"");
+    EXPECT_EQ(document["queries"][0]["log"][0]["message"], "stderr: \\x80");
 }
 
 TEST(JsonReportTest, NoQueriesIsAnEmptyList) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -149,6 +150,12 @@ protected:
 
     ChildResult Syvhost(const std::vector<std::string>& arguments, const EnvironmentOverrides& environment = {}) {
         return e2e::RunChild(SyvhostPath(), arguments, environment, kRunLimit);
+    }
+
+    // syvhost started by a POSIX shell command that ends in
+    // exec "$0" "$@", for what a shell sets up: redirections, limits.
+    ChildResult SyvhostFromShell(const std::string& command, const std::vector<std::string>& arguments) {
+        return e2e::RunChild("/bin/sh", Concat({"-c", command, SyvhostPath()}, arguments), {}, kRunLimit);
     }
 
     // One JSON run and one MOF run of the same command line: the MOF report
@@ -379,8 +386,8 @@ TEST_F(SyvhostTest, JsonReportHoldsEveryField) {
     EXPECT_EQ(Property(bios, "SoftwareElementID"), "QLogic iScsi HBA BIOS2");
 
     EXPECT_EQ(query["tool_runs"].dump(),
-              R"([{"command":"qlogic//scli.exe","arguments":["-z"],"timeout":300,"outcome":"ok"},)"
-              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok"}])");
+              R"([{"command":"qlogic//scli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":0},)"
+              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":0}])");
     ASSERT_EQ(query["log"].size(), 2u);
     for (const Json& entry : query["log"]) {
         EXPECT_EQ(entry["level"], 3);
@@ -388,33 +395,100 @@ TEST_F(SyvhostTest, JsonReportHoldsEveryField) {
     }
 }
 
+// Both reports show the bytes the same way, as valid UTF-8, and the log says
+// once how.
 TEST_F(SyvhostTest, ToolOutputWithAnyBytesMakesValidReports) {
     const std::string tools = MakeTools();
     const std::string odd = "odd \x01\x7f\xff \"quoted\" back\\slash\ttab";
-    testsupport::WriteFile(tools + "/qlogic/iscli.txt", testsupport::ReadFile(tools + "/qlogic/iscli.txt") + odd + "\r\n");
+    testsupport::WriteFile(tools + "/qlogic/iscli.txt",
+                           testsupport::ReadFile(tools + "/qlogic/iscli.txt") + odd + "\r\n" + odd + "\r\n");
+    const std::string shown = "odd \x01\x7f\\xFF \"quoted\" back\\\\slash\ttab";
 
-    const ChildResult json = Syvhost({"--tools", tools, "--format", "json", velkor::kIScsiRawDataClass});
-    EXPECT_EQ(json.exitStatus, 0) << json.standardError;
-    const Json document = ParseJsonReport(json);
+    const Json document = RunBothFormats({"--tools", tools, velkor::kIScsiRawDataClass}, 0);
     const Json& lines = Property(document["queries"][0]["instances"][0], "RawResults");
-    const std::string replaced = "odd \x01\x7f\xef\xbf\xbd \"quoted\" back\\slash\ttab";
-    bool found = false;
-    for (const Json& line : lines) {
-        found = found || line.get<std::string>().find(replaced) != std::string::npos;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), Json(shown)), 2) << lines.dump();
+    std::vector<Json> notices;
+    for (const Json& entry : document["queries"][0]["log"]) {
+        if (entry["level"] == 2) notices.push_back(entry["message"]);
     }
-    EXPECT_TRUE(found) << lines.dump();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].get<std::string>().find("\\xHH"), std::string::npos) << notices[0];
+}
 
-    const ChildResult mof = Syvhost({"--tools", tools, velkor::kIScsiRawDataClass});
-    const e2e::MofDocument parsed = e2e::ReadMofReport(mof.standardOutput);
-    ASSERT_EQ(parsed.instances.size(), 1u);
-    found = false;
-    for (const auto& property : parsed.instances[0].properties) {
-        for (const e2e::MofValue& line : property.second.elements) {
-            found = found || line.text.find(odd) != std::string::npos;
+// The tool's own exit status is recorded and a failing one logged; what the
+// plug-in makes of the output does not change.
+TEST_F(SyvhostTest, ToolRunsRecordTheToolsExitStatus) {
+    const std::string tools = MakeTools();
+    testsupport::WriteFile(tools + "/qlogic/scli.txt", "");
+    const struct {
+        EnvironmentOverrides environment;
+        int syvhostExit;
+        Json exitCode;
+    } cases[] = {
+        {{{"SCLI_EXIT_CODE", "2"}}, 0, 2},
+        {{{"SCLI_CRASH", "1"}}, 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        const ChildResult result =
+            Syvhost({"--tools", tools, "--format", "json", velkor::kFibreChannelControllerClass}, c.environment);
+        EXPECT_EQ(result.exitStatus, c.syvhostExit) << result.standardError;
+        const Json query = ParseJsonReport(result)["queries"][0];
+        EXPECT_EQ(query["tool_runs"][0]["exit_code"], c.exitCode) << query["tool_runs"].dump();
+        const std::string says = "exited with status 2";
+        const bool logged = std::any_of(query["log"].begin(), query["log"].end(), [&](const Json& entry) {
+            const std::string message = entry["message"];
+            return entry["level"] == 2 && message.rfind(velkor::kFibreChannelToolPath, 0) == 0 &&
+                   message.size() > says.size() && message.compare(message.size() - says.size(), says.size(), says) == 0;
+        });
+        EXPECT_EQ(logged, c.exitCode == 2) << query["log"].dump();
+    }
+}
+
+// Standard output on a full device, or closed: set up by the shell, or on
+// Windows by a launcher (Wine's Z: drive is the Unix root).
+TEST_F(SyvhostTest, AReportThatCannotBeWrittenIsExitStatusTwo) {
+    const std::string tools = MakeTools();
+    for (const bool full : {true, false}) {
+        for (const char* format : {"mof", "json"}) {
+            const std::vector<std::string> arguments{"--tools", tools, "--format", format};
+#ifdef _WIN32
+            const ChildResult result = e2e::RunChild(BinFolder() + "/stdout_launcher.exe",
+                                                     Concat({full ? "Z:\\dev\\full" : "closed", SyvhostPath()}, arguments),
+                                                     {}, kRunLimit);
+#else
+            const ChildResult result =
+                SyvhostFromShell(std::string("exec \"$0\" \"$@\"") + (full ? " >/dev/full" : " >&-"), arguments);
+#endif
+            EXPECT_EQ(result.exitStatus, 2) << full << " " << format;
+            const std::vector<std::string> lines = Lines(result.standardError);
+            ASSERT_EQ(lines.size(), 1u) << result.standardError;
+            EXPECT_EQ(lines[0].rfind("syvhost: cannot write the report: ", 0), 0u) << lines[0];
         }
     }
-    EXPECT_TRUE(found) << "the MOF report does not give the line back byte for byte";
 }
+
+#ifndef _WIN32
+#ifndef __SANITIZE_ADDRESS__
+// Far more lines than fit under the limit: the raw-data query fails alone,
+// and both reports stay whole.
+TEST_F(SyvhostTest, RunningOutOfMemoryFailsTheQuery) {
+    const std::string tools = MakeTools();
+    std::string lines = "HBA General Information\r\n";
+    for (int i = 0; i < 8 << 20; ++i) lines += "\r\n";
+    testsupport::WriteFile(tools + "/qlogic/scli.txt", lines);
+    const std::string command = "ulimit -v 300000 && exec \"$0\" \"$@\"";
+    const std::vector<std::string> arguments{"--tools", tools, velkor::kFibreChannelRawDataClass};
+
+    const ChildResult json = SyvhostFromShell(command, Concat({"--format", "json"}, arguments));
+    EXPECT_EQ(json.exitStatus, 1) << json.standardError;
+    EXPECT_EQ(ParseJsonReport(json)["queries"][0]["error"], Json::parse(R"({"status": 1, "message": "out of memory"})"));
+    const ChildResult mof = SyvhostFromShell(command, arguments);
+    EXPECT_EQ(mof.exitStatus, 1) << mof.standardError;
+    EXPECT_NO_THROW(e2e::ReadMofReport(mof.standardOutput));
+    EXPECT_EQ(Lines(mof.standardOutput).back(), "// query 1 failed: status 1: out of memory");
+}
+#endif
+#endif
 
 TEST_F(SyvhostTest, TheSameInputsGiveTheSameReports) {
     const std::string tools = MakeTools();

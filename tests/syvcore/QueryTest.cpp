@@ -120,23 +120,6 @@ TEST_F(QueryTest, RecordsBearThePathOfTheirInstancesReference) {
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(report.instances[i].path, referencePaths[i]);
 }
 
-// A record's names are the schema's: a copy keeps them readable after its
-// report is gone and the schema has been read anew.
-TEST_F(QueryTest, RecordsOutliveTheirReportAndTheSchema) {
-    FakePlugin plugin(ServeControllersAndAssociations);
-    Register(&plugin);
-    syv::CommittedInstance kept;
-    {
-        const syv::QueryReport report = StandinHost::RunQuery({kController});
-        ASSERT_EQ(report.instances.size(), 3u);
-        kept = report.instances.front();
-    }
-    StandinHost::LoadSchema(VELKOR_SCHEMA_DIR);
-    EXPECT_EQ(kept.className, kController);
-    ASSERT_EQ(kept.properties.size(), 1u);
-    EXPECT_EQ(kept.properties[0].first, "DeviceID");
-}
-
 TEST_F(QueryTest, EnumerationStopsWhenAskedAndPassesOnTheProvidersException) {
     FakePlugin plugin(ServeControllersAndAssociations);
     Register(&plugin);

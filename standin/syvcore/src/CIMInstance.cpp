@@ -5,7 +5,10 @@
 #include "syvcore/ValueTypeName.h"
 #include "QueryFrame.h"
 #include "ReferenceImpl.h"
+#include "host/ILogger.h"
+#include "host/TRootObject.h"
 #include "host/TSYVException.h"
+#include "syvcore/ReportText.h"
 
 #include <boost/make_shared.hpp>
 
@@ -18,6 +21,28 @@ namespace detail {
 using NORNSYV20::TCIMValue;
 using NORNSYV20::TSYVException;
 using NORNSYV20::TSYVStatusCode;
+
+namespace {
+
+bool IsUtf8(const TCIMValue& value) {
+    switch (value.GetKind()) {
+        case TCIMValue::eString: return syv::IsUtf8(value.GetString());
+        case TCIMValue::eReference: return syv::IsUtf8(value.GetReference().ToObjectPath());
+        case TCIMValue::eArray:
+            return std::all_of(value.GetElements().begin(), value.GetElements().end(),
+                               [](const TCIMValue& element) { return IsUtf8(element); });
+        default: return true;
+    }
+}
+
+// Whether every text of the record is UTF-8; the names are the schema's.
+bool IsUtf8(const CommittedInstance& instance) {
+    return syv::IsUtf8(instance.path) &&
+           std::all_of(instance.properties.begin(), instance.properties.end(),
+                       [](const auto& property) { return IsUtf8(property.second); });
+}
+
+}  // namespace
 
 CIMInstance::CIMInstance(boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, boost::shared_ptr<const Schema> schema,
                          const ClassDefinition* definition)
@@ -34,17 +59,17 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kNoQueryRunning),
                             "cannot commit an instance of " + GetClassName());
     }
-    if (QueryReport* report = query->Report()) {
-        // A reported instance needs its path, not a reference: the plug-in
-        // asks for references to the instances it enumerates.
-        std::string path = reference_ ? reference_->ToObjectPath()
-                                      : NORNSYV20::WriteObjectPath(NamespaceName(), GetClassName(), KeysSet());
-        CommittedInstance committed{GetClassName(), std::move(path), {}, schema_};
+    if (QueryObserver* observer = query->Observer()) {
+        CommittedInstance committed{GetClassName(), MakeReference().ToObjectPath(), {}};
         committed.properties.reserve(properties_.size());
         for (const Property& property : properties_) {
             committed.properties.emplace_back(property.declared->name, property.value);
         }
-        report->instances.push_back(std::move(committed));
+        if (!query->NotUtf8Noticed() && !IsUtf8(committed)) {
+            query->NotUtf8Noticed() = true;
+            if (NORNSYV20::ILogger* logger = NORNSYV20::TRootObject::GetCoreLogger()) logger->Log(2, kNotUtf8Notice);
+        }
+        observer->Committed(committed);
     } else {
         query->Committed().push_back(shared_from_this());
     }

@@ -88,7 +88,7 @@ std::string TerminalText(const std::string& message) {
 }  // namespace
 
 void CoreLogger::Log(int level, const std::string& message) {
-    if (QueryReport* report = RunningReport()) report->log.push_back(LogEntry{level, message});
+    if (QueryFrame* query = ReportingQuery()) query->Observer()->Logged(LogEntry{level, message});
     if (level_ > 0 && level <= level_) std::cerr << "[log " << level << "] " << TerminalText(message) << std::endl;
 }
 

@@ -14,7 +14,7 @@ std::vector<QueryFrame*>& Frames() {
 
 }  // namespace
 
-QueryFrame::QueryFrame(QueryReport* report) : report_(report) { Frames().push_back(this); }
+QueryFrame::QueryFrame(QueryObserver* observer) : observer_(observer) { Frames().push_back(this); }
 
 // Frames end in reverse order of their start, since each one is a local of
 // the call that runs the query.
@@ -22,10 +22,10 @@ QueryFrame::~QueryFrame() { Frames().pop_back(); }
 
 QueryFrame* InnermostQuery() { return Frames().empty() ? nullptr : Frames().back(); }
 
-QueryReport* RunningReport() {
+QueryFrame* ReportingQuery() {
     const std::vector<QueryFrame*>& frames = Frames();
     for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
-        if ((*it)->Report()) return (*it)->Report();
+        if ((*it)->Observer()) return *it;
     }
     return nullptr;
 }

@@ -9,6 +9,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <new>
 #include <utility>
 
 namespace syv {
@@ -27,11 +28,35 @@ HostSettings& Settings() {
     return settings;
 }
 
-void RecordFailure(QueryReport& report, std::uint32_t status, const std::string& message) {
-    report.failed = true;
-    report.status = status;
-    report.message = message;
+// Called while an exception is handled, perhaps for want of memory: a text
+// that cannot be copied becomes one short enough to need no allocation.
+void SetError(QueryError& error, std::uint32_t status, const char* message) noexcept {
+    error.status = status;
+    try {
+        error.message = message;
+    } catch (const std::bad_alloc&) {
+        error.message = "out of memory";
+    }
 }
+
+// Collects a query into a report.
+class ReportCollector : public QueryObserver {
+public:
+    explicit ReportCollector(QueryReport& report) : report_(report) {}
+    void Committed(const CommittedInstance& instance) override { report_.instances.push_back(instance); }
+    void RanTool(const ToolRun& run) override { report_.toolRuns.push_back(run); }
+    void Logged(const LogEntry& entry) override { report_.log.push_back(entry); }
+    void Ended(const QueryError* error) override {
+        if (error) {
+            report_.failed = true;
+            report_.status = error->status;
+            report_.message = error->message;
+        }
+    }
+
+private:
+    QueryReport& report_;
+};
 
 }  // namespace
 
@@ -44,7 +69,7 @@ std::uint64_t GetMaxOutputBytes() { return Settings().maxOutputBytes; }
 const InProcessTool& GetInProcessTool() { return Settings().inProcessTool; }
 
 void RecordToolRun(const ToolRun& run) {
-    if (QueryReport* report = RunningReport()) report->toolRuns.push_back(run);
+    if (QueryFrame* query = ReportingQuery()) query->Observer()->RanTool(run);
 }
 
 }  // namespace detail
@@ -78,27 +103,40 @@ void StandinHost::ClearRegisteredPlugins() { detail::ThePluginManager()->Clear()
 
 boost::shared_ptr<NORNSYV20::ICIMNamespace> StandinHost::GetNamespace() { return detail::TheQueryNamespace(); }
 
-QueryReport StandinHost::RunQuery(const std::vector<std::string>& classNames) {
+QueryObserver::~QueryObserver() = default;
+
+void StandinHost::RunQuery(const std::vector<std::string>& classNames, QueryObserver& observer) {
     if (detail::ThePluginManager()->FirstPlugin() == nullptr) {
         throw NORNSYV20::TSYVException(NORNSYV20::TSYVStatusCode(NORNSYV20::TSYVStatusCode::kRegistrationFailed),
                                        "no plug-in registered");
     }
-    QueryReport report;
-    report.classes = classNames;
-    const boost::shared_ptr<NORNSYV20::ICIMNamespace> ns = GetNamespace();
+    QueryError error;
+    bool failed = true;
     try {
+        const boost::shared_ptr<NORNSYV20::ICIMNamespace> ns = GetNamespace();
         std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>> classes;
         for (const std::string& name : classNames) classes.push_back(ns->GetClass(name, NORNSYV20::TCIMValueMap()));
         NORNSYV20::IPluginBasicQueryCallbacks& provider = detail::QueryInterfaceOfFirstPlugin();
-        detail::QueryFrame query(&report);
+        detail::QueryFrame query(&observer);
         provider.QueryInstances(ns, classes);
+        failed = false;
+    } catch (const std::bad_alloc&) {
+        SetError(error, NORNSYV20::TSYVStatusCode::kFailed, "out of memory");
     } catch (const NORNSYV20::TSYVException& e) {
-        RecordFailure(report, e.GetStatusCode().GetCode(), e.what());
+        SetError(error, e.GetStatusCode().GetCode(), e.what());
     } catch (const std::exception& e) {
-        RecordFailure(report, NORNSYV20::TSYVStatusCode::kFailed, e.what());
+        SetError(error, NORNSYV20::TSYVStatusCode::kFailed, e.what());
     } catch (...) {
-        RecordFailure(report, NORNSYV20::TSYVStatusCode::kFailed, "unknown exception");
+        SetError(error, NORNSYV20::TSYVStatusCode::kFailed, "unknown exception");
     }
+    observer.Ended(failed ? &error : nullptr);
+}
+
+QueryReport StandinHost::RunQuery(const std::vector<std::string>& classNames) {
+    QueryReport report;
+    report.classes = classNames;
+    ReportCollector collector(report);
+    RunQuery(classNames, collector);
     return report;
 }
 

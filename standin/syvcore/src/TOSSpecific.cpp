@@ -101,17 +101,24 @@ std::string RunInProcess(const syv::InProcessTool& tool, const std::string& path
     return output;
 }
 
-std::string Run(const std::string& path, const std::vector<std::string>& arguments, int timeoutSeconds) {
+// The output of the run; its exit status goes into the record. An in-process
+// tool that answers exits with 0.
+std::string Run(syv::ToolRun& run) {
     if (const syv::InProcessTool& tool = syv::detail::GetInProcessTool()) {
-        return RunInProcess(tool, path, arguments);
+        std::string output = RunInProcess(tool, run.command, run.arguments);
+        run.exitCode = 0;
+        return output;
     }
     std::string resolved;
-    syv::detail::ProcessResult result = RunChecked(path, syv::StandinHost::GetToolsFolder(), arguments,
-                                                   EffectiveTimeoutSeconds(timeoutSeconds), resolved);
-    if (!result.standardError.empty()) {
-        if (ILogger* logger = TRootObject::GetCoreLogger()) {
-            logger->Log(2, NameProgram(path, resolved) + " wrote to standard error: " + result.standardError);
-        }
+    syv::detail::ProcessResult result = RunChecked(run.command, syv::StandinHost::GetToolsFolder(), run.arguments,
+                                                   EffectiveTimeoutSeconds(run.timeout), resolved);
+    run.exitCode = result.exitCode;
+    ILogger* logger = TRootObject::GetCoreLogger();
+    if (logger && !result.standardError.empty()) {
+        logger->Log(2, NameProgram(run.command, resolved) + " wrote to standard error: " + result.standardError);
+    }
+    if (logger && result.exitCode != 0) {
+        logger->Log(2, NameProgram(run.command, resolved) + " exited with status " + std::to_string(result.exitCode));
     }
     return std::move(result.standardOutput);
 }
@@ -124,7 +131,7 @@ std::string TOSSpecific::SpawnProcess(std::string path, std::vector<std::string>
     run.arguments = arguments;
     run.timeout = timeoutSeconds;
     try {
-        std::string output = Run(path, arguments, timeoutSeconds);
+        std::string output = Run(run);
         run.outcome = "ok";
         syv::detail::RecordToolRun(run);
         return output;

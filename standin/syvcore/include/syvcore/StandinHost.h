@@ -8,22 +8,18 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace syv {
 
-// One committed instance as the host saw it at commit time. The class and
-// property names are the schema's own, which nameOwner keeps alive for every
-// copy of the record (null when the names outlive it anyway, as literals do):
-// copying them cost more than the rest of a commit.
+// One committed instance as the host saw it at commit time.
 struct CommittedInstance {
-    std::string_view className;
+    std::string className;
     std::string path;  // its object path
-    std::vector<std::pair<std::string_view, NORNSYV20::TCIMValue>> properties;  // in the order set
-    boost::shared_ptr<const void> nameOwner;
+    std::vector<std::pair<std::string, NORNSYV20::TCIMValue>> properties;  // in the order set
 };
 
 // One call of the process service.
@@ -32,11 +28,34 @@ struct ToolRun {
     std::vector<std::string> arguments;
     int timeout = 0;                     // as the plug-in asked for it
     std::string outcome;                 // "ok" or "failed: " + the exception's text
+    // The status the program exited with by itself; empty when it could not
+    // start, crashed or was killed.
+    std::optional<int> exitCode;
 };
 
 struct LogEntry {
     int level = 0;
     std::string message;
+};
+
+// What ended a query.
+struct QueryError {
+    std::uint32_t status = 0;  // the status code of a TSYVException; 1 for any other exception
+    std::string message;       // what() of the exception; "out of memory" for std::bad_alloc
+};
+
+// Receives what one query does as it happens: each committed result, tool
+// run and log message in call order, then how the query ended. An exception
+// thrown from one of the first three ends the query as the plug-in's own
+// would.
+class SYV_API QueryObserver {
+public:
+    virtual ~QueryObserver();
+    virtual void Committed(const CommittedInstance& instance) = 0;
+    virtual void RanTool(const ToolRun& run) = 0;
+    virtual void Logged(const LogEntry& entry) = 0;
+    // The last call; error is null when the query succeeded.
+    virtual void Ended(const QueryError* error) = 0;
 };
 
 // Everything that one query did. Host lookups made inside the query (the
@@ -118,9 +137,15 @@ public:
                                     int timeoutSeconds);
 
     // Runs one query for the named classes on the first registered plug-in
-    // (the query interface is reached by dynamic cast). Names the namespace
-    // does not know are still passed on. Never throws for what the plug-in
-    // does: an exception that ends the query is recorded in the report.
+    // (the query interface is reached by dynamic cast), telling the observer
+    // what it does as it happens, so that nothing of it need be held. Names
+    // the namespace does not know are still passed on. Never throws for what
+    // the plug-in does: an exception that ends the query, running out of
+    // memory included, goes to Ended. Throws TSYVException when no plug-in is
+    // registered.
+    static void RunQuery(const std::vector<std::string>& classNames, QueryObserver& observer);
+
+    // The same query, collected into one report.
     static QueryReport RunQuery(const std::vector<std::string>& classNames);
 };
 

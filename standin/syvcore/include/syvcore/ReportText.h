@@ -1,0 +1,65 @@
+// How reports show text that may hold any byte: always valid UTF-8, and two
+// different texts never show the same.
+#ifndef SYVCORE_REPORTTEXT_H
+#define SYVCORE_REPORTTEXT_H
+
+#include "host/SyvExport.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace syv {
+
+// The length of the UTF-8 sequence that starts text (1 to 4), or 0 when its
+// first byte starts none (overlong forms, surrogates and code points past
+// U+10FFFF included). text is not empty.
+SYV_API std::size_t Utf8SequenceLength(std::string_view text);
+
+SYV_API bool IsUtf8(std::string_view text);
+
+// Text that is valid UTF-8 and holds no backslash followed by "x" is shown as
+// it is. Any other text is shown with each byte that starts no UTF-8 sequence
+// as \xHH (two upper-case hexadecimal digits) and each backslash doubled, so
+// that the shown text of such a text always holds "\x" and can be read back.
+SYV_API bool ShownAsItIs(std::string_view text);
+
+// What the query's log says, once per query, when a value held such bytes.
+SYV_API extern const char* const kNotUtf8Notice;
+
+// Calls emit(std::string_view) with the pieces of the shown text, in order;
+// allocates nothing.
+template <class Emit>
+void ShowText(std::string_view text, Emit&& emit) {
+    if (ShownAsItIs(text)) {
+        emit(text);
+        return;
+    }
+    static const char kHex[] = "0123456789ABCDEF";
+    std::size_t plain = 0;  // start of the bytes not yet emitted
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length != 0 && text[i] != '\\') {
+            i += length;
+            continue;
+        }
+        emit(text.substr(plain, i - plain));
+        if (length != 0) {
+            emit(std::string_view("\\\\", 2));
+        } else {
+            const unsigned char byte = static_cast<unsigned char>(text[i]);
+            const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+            emit(std::string_view(escaped, 4));
+        }
+        plain = ++i;
+    }
+    emit(text.substr(plain));
+}
+
+// The shown text as a string.
+SYV_API std::string ShownText(std::string_view text);
+
+}  // namespace syv
+
+#endif

@@ -1,0 +1,62 @@
+#include "syvcore/ReportText.h"
+
+namespace syv {
+
+namespace {
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+}  // namespace
+
+const char* const kNotUtf8Notice =
+    "a value held bytes that are not UTF-8; the reports show each such byte as \\xHH and double every backslash "
+    "of that value";
+
+// The ranges of the second byte exclude overlong forms (E0, F0), surrogates
+// (ED) and code points past U+10FFFF (F4).
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const unsigned char first = static_cast<unsigned char>(text[0]);
+    if (first < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        if (first == 0xE0) low = 0xA0;
+        if (first == 0xED) high = 0x9F;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        if (first == 0xF0) low = 0x90;
+        if (first == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    const unsigned char second = static_cast<unsigned char>(text[1]);
+    if (second < low || second > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i]))) return 0;
+    }
+    return length;
+}
+
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+bool ShownAsItIs(std::string_view text) { return text.find("\\x") == std::string_view::npos && IsUtf8(text); }
+
+std::string ShownText(std::string_view text) {
+    std::string shown;
+    ShowText(text, [&shown](std::string_view piece) { shown.append(piece); });
+    return shown;
+}
+
+}  // namespace syv
