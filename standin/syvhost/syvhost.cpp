@@ -2,12 +2,14 @@
 // with syvcore as its host, runs the query, prints the report.
 #include "HostOptions.h"
 #include "JsonReport.h"
+#include "MetricsReport.h"
 #include "MofReport.h"
 #include "PluginIdentity.h"
 #include "PluginLibrary.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -123,6 +125,7 @@ int Run(const syv::HostOptions& options) {
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 
     std::vector<syv::QueryReport> reports;
+    double lastQuerySeconds = 0;
     bool failed = false;
     syv::PluginIdentity identity;
     try {
@@ -131,7 +134,9 @@ int Run(const syv::HostOptions& options) {
             if (i > 0 && options.shutdownBetween) {
                 plugin->Shutdown();
             }
+            const auto start = std::chrono::steady_clock::now();
             reports.push_back(StandinHost::RunQuery(options.classes));
+            lastQuerySeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             failed = failed || reports.back().failed;
         }
     } catch (const std::exception& error) {
@@ -139,8 +144,13 @@ int Run(const syv::HostOptions& options) {
         throw HostError{"the plug-in failed outside a query: " + std::string(error.what())};
     }
 
-    WriteReport(options.format == "json" ? syv::WriteJsonReport(identity, reports)
-                                         : syv::WriteMofReport(identity, reports));
+    if (options.format == "json") {
+        WriteReport(syv::WriteJsonReport(identity, reports));
+    } else if (options.format == "openmetrics") {
+        WriteReport(syv::FormatMetricsReport(reports.back(), lastQuerySeconds));
+    } else {
+        WriteReport(syv::WriteMofReport(identity, reports));
+    }
 
     try {
         plugin->Shutdown();
