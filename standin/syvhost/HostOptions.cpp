@@ -76,10 +76,11 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->type_name("DIR")
         ->check(NotEmpty());
     app.add_option("--format", options.format,
-                   "The report: MOF instance declarations, or one JSON document that also holds every tool run, "
-                   "log message and error. Default: mof. Example: --format json")
-        ->type_name("mof|json")
-        ->check(CLI::IsMember({"mof", "json"}).description(""));
+                   "The report: mof, MOF instance declarations; json, one JSON document that also holds every "
+                   "tool run, log message and error; openmetrics, metrics in the Prometheus text format for "
+                   "node_exporter's textfile collector (one query). Default: mof. Example: --format json")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"mof", "json", "openmetrics"}).description(""));
     app.add_option("--repeat", options.repeat,
                    "Runs the same query N times in one process, every repeat even after one fails. Default: 1. "
                    "Example: --repeat 2")
@@ -121,6 +122,11 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
             c = (c == '\n' || c == '\r') ? ' ' : c;
         }
         std::cerr << "syvhost: " << message << " (see syvhost --help)\n";
+        parsed.exitStatus = 2;
+        return parsed;
+    }
+    if (options.format == "openmetrics" && options.repeat != 1) {
+        std::cerr << "syvhost: --format openmetrics reports one query; --repeat must be 1 (see syvhost --help)\n";
         parsed.exitStatus = 2;
         return parsed;
     }

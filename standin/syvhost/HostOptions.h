@@ -10,7 +10,7 @@ namespace syv {
 struct HostOptions {
     std::string plugin;                // empty: the plug-in built beside syvhost
     std::string tools;                 // empty: syvhost's own folder
-    std::string format = "mof";        // "mof" or "json"
+    std::string format = "mof";        // "mof", "json" or "openmetrics"
     int repeat = 1;
     bool shutdownBetween = false;
     int maxToolSeconds = 0;            // 0: the plug-in's timeouts stand

@@ -1,6 +1,7 @@
 // syvhost: loads the collector plug-in through the platform's library loader
 // with syvcore as its host, runs the query, prints the report.
 #include "HostOptions.h"
+#include "MetricsReport.h"
 #include "PluginIdentity.h"
 #include "PluginLibrary.h"
 #include "Platform.h"
@@ -123,8 +124,9 @@ int Run(const syv::HostOptions& options) {
     // queries.
     syv::UseBinaryStandardOutput();
     syv::ReportOutput output(stdout);
-    const std::unique_ptr<syv::ReportWriter> writer =
-        options.format == "json" ? syv::MakeJsonWriter(output) : syv::MakeMofWriter(output);
+    const std::unique_ptr<syv::ReportWriter> writer = options.format == "json"          ? syv::MakeJsonWriter(output)
+                                                      : options.format == "openmetrics" ? syv::MakeMetricsWriter(output)
+                                                                                        : syv::MakeMofWriter(output);
     try {
         writer->Begin(Identify(*plugin), static_cast<std::size_t>(options.repeat));
         for (int i = 0; i < options.repeat && !output.Failed(); ++i) {
