@@ -15,47 +15,52 @@ std::string RunDiscoveryTool(const std::string& toolPath);
 // Throws TSYVException (status "failed") with kindName + what.
 [[noreturn]] void FailDiscovery(const char* kindName, const char* what);
 
-// Kind supplies: Inventory; kName, for error texts; ToolPath(); Cut(output),
-// the blocks of an adapter listing, or nothing when the output is none;
-// Read(index, block), the adapter's record; Report(blocks), anything done
-// with the blocks before they are read.
-//
-// The constructor runs the tool and, when its output is an adapter listing,
-// writes the adapter count and appends one record per block to the kind's
-// inventory, which must exist. A tool that cannot be run throws TSYVException
-// out of the constructor before anything is appended.
-template <class Kind>
+// One run of a kind's tool. The constructor runs it and, when its output is
+// an adapter listing, writes the adapter count and appends one record per
+// block to InventoryType, which must exist. A tool that cannot be run throws
+// TSYVException out of the constructor before anything is appended.
+template <class InventoryType>
 class AdapterDiscovery {
 public:
-    explicit AdapterDiscovery(std::uint32_t* adapterCount) {
-        if (adapterCount == nullptr) {
-            FailDiscovery(Kind::kName, " discovery needs an adapter counter");
-        }
-        output = RunDiscoveryTool(Kind::ToolPath());
-        const auto blocks = Kind::Cut(output);
-        if (!blocks) {
-            output.clear();
-            return;
-        }
-        Kind::Report(*blocks);
-        *adapterCount = static_cast<std::uint32_t>(blocks->size());
-        if (blocks->empty()) {
-            return;
-        }
-        auto* inventory = Kind::Inventory::Instance();
-        if (inventory == nullptr) {
-            FailDiscovery(Kind::kName, " discovery found no inventory to fill");
-        }
-        for (std::uint32_t i = 0; i < blocks->size(); ++i) {
-            inventory->AddAdapter(Kind::Read(i, (*blocks)[i]));
-        }
-    }
+    using Inventory = InventoryType;
 
     AdapterDiscovery(const AdapterDiscovery&) = delete;
     AdapterDiscovery& operator=(const AdapterDiscovery&) = delete;
 
     // The complete tool output; empty when it was no adapter listing.
     const std::string& GetOutput() const { return output; }
+
+protected:
+    // cut(output): the blocks of an adapter listing, or nothing when the
+    // output is none; report(blocks): what is done with them before they are
+    // read; read(index, block): the adapter's record. kindName names the kind
+    // in error texts.
+    template <class Cut, class Report, class Read>
+    AdapterDiscovery(const char* kindName, const std::string& toolPath, std::uint32_t* adapterCount, Cut cut,
+                     Report report, Read read) {
+        if (adapterCount == nullptr) {
+            FailDiscovery(kindName, " discovery needs an adapter counter");
+        }
+        output = RunDiscoveryTool(toolPath);
+        const auto blocks = cut(output);
+        if (!blocks) {
+            output.clear();
+            return;
+        }
+        report(*blocks);
+        *adapterCount = static_cast<std::uint32_t>(blocks->size());
+        if (blocks->empty()) {
+            return;
+        }
+        Inventory* inventory = Inventory::Instance();
+        if (inventory == nullptr) {
+            FailDiscovery(kindName, " discovery found no inventory to fill");
+        }
+        for (std::uint32_t i = 0; i < blocks->size(); ++i) {
+            inventory->AddAdapter(read(i, (*blocks)[i]));
+        }
+    }
+    ~AdapterDiscovery() = default;
 
 private:
     std::string output;

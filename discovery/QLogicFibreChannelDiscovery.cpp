@@ -3,11 +3,14 @@
 #include "discovery/FibreChannelParser.h"
 #include "plugin/Constants.h"
 
+#include <optional>
+#include <vector>
+
 namespace velkor {
 
-const std::string& FibreChannelDiscoveryKind::ToolPath() { return kFibreChannelToolPath; }
+namespace {
 
-std::optional<std::vector<std::string>> FibreChannelDiscoveryKind::Cut(const std::string& output) {
+std::optional<std::vector<std::string>> CutListing(const std::string& output) {
     std::vector<std::string> blocks = CutFibreChannelBlocks(output);
     if (blocks.empty()) {
         return std::nullopt;
@@ -15,8 +18,10 @@ std::optional<std::vector<std::string>> FibreChannelDiscoveryKind::Cut(const std
     return blocks;
 }
 
-AdapterRecord FibreChannelDiscoveryKind::Read(std::uint32_t index, const std::string& block) {
-    return ReadFibreChannelRecord(index, block);
-}
+}  // namespace
+
+QLogicFibreChannelDiscovery::QLogicFibreChannelDiscovery(std::uint32_t* adapterCount)
+    : AdapterDiscovery("Fibre Channel", kFibreChannelToolPath, adapterCount, CutListing,
+                       [](const std::vector<std::string>& /*blocks*/) {}, ReadFibreChannelRecord) {}
 
 }  // namespace velkor

@@ -5,19 +5,14 @@
 #include "host/TRootObject.h"
 #include "plugin/Constants.h"
 
+#include <string_view>
+#include <vector>
+
 namespace velkor {
 
-const std::string& IScsiDiscoveryKind::ToolPath() { return kIScsiToolPath; }
+namespace {
 
-std::optional<std::vector<std::string_view>> IScsiDiscoveryKind::Cut(const std::string& output) {
-    return CutIScsiBlocks(output);
-}
-
-AdapterRecord IScsiDiscoveryKind::Read(std::uint32_t index, std::string_view block) {
-    return ReadIScsiRecord(index, block);
-}
-
-void IScsiDiscoveryKind::Report(const std::vector<std::string_view>& blocks) {
+void LogBlocks(const std::vector<std::string_view>& blocks) {
     const int blockLogLevel = 3;
     NORNSYV20::ILogger* logger = NORNSYV20::TRootObject::GetCoreLogger();
     if (logger == nullptr) {
@@ -29,5 +24,12 @@ void IScsiDiscoveryKind::Report(const std::vector<std::string_view>& blocks) {
         logger->Log(blockLogLevel, message);
     }
 }
+
+}  // namespace
+
+QLogicIScsiDiscovery::QLogicIScsiDiscovery(std::uint32_t* adapterCount)
+    : AdapterDiscovery("iSCSI", kIScsiToolPath, adapterCount,
+                       [](const std::string& output) { return CutIScsiBlocks(output); }, LogBlocks,
+                       ReadIScsiRecord) {}
 
 }  // namespace velkor

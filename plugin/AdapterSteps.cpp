@@ -29,7 +29,7 @@ void CollectOnce(std::uint32_t& adapterCount, const Name& nameElements) {
     Inventory::Create();
     try {
         adapterCount = 0;
-        const AdapterDiscovery<Discovery> discovery(&adapterCount);
+        const Discovery discovery(&adapterCount);
         if (adapterCount > 0) {
             nameElements();
         }
@@ -72,11 +72,11 @@ void BuildAssociations(const AdapterKind& kind, const std::vector<boost::shared_
 }  // namespace
 
 void TQLogicControllerPluginCallbacks::CollectFibreChannel() {
-    CollectOnce<FibreChannelDiscoveryKind>(adapterCount, [this] { NameFibreChannelElements(); });
+    CollectOnce<QLogicFibreChannelDiscovery>(adapterCount, [this] { NameFibreChannelElements(); });
 }
 
 void TQLogicControllerPluginCallbacks::CollectIScsi() {
-    CollectOnce<IScsiDiscoveryKind>(adapterCount, [this] { NameIScsiElements(); });
+    CollectOnce<QLogicIScsiDiscovery>(adapterCount, [this] { NameIScsiElements(); });
 }
 
 void TQLogicControllerPluginCallbacks::NameFibreChannelElements() {
