@@ -29,9 +29,8 @@ std::string RunTool(const std::string& toolPath) {
 
 }  // namespace
 
-ToolRawData::ToolRawData(const std::string& toolPath, const std::string& marker,
-                         std::optional<std::string> keptOutput)
-    : command(toolPath) {
+ToolRawData::ToolRawData(std::string toolPath, const std::string& marker, std::optional<std::string> keptOutput)
+    : command(std::move(toolPath)) {
     const std::string output = keptOutput ? std::move(*keptOutput) : RunTool(command);
     if (output.find(marker) == std::string::npos) {
         return;

@@ -29,7 +29,7 @@ public:
 protected:
     // Captures keptOutput when there is one, else the output of a run of the
     // tool with "-z". The lines are kept when the output carries the marker.
-    ToolRawData(const std::string& toolPath, const std::string& marker, std::optional<std::string> keptOutput);
+    ToolRawData(std::string toolPath, const std::string& marker, std::optional<std::string> keptOutput);
 
 private:
     std::string command;
