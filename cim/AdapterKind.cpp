@@ -2,9 +2,6 @@
 
 #include "plugin/Constants.h"
 
-#include <array>
-#include <charconv>
-#include <limits>
 
 namespace velkor {
 
@@ -27,13 +24,7 @@ const AdapterKind& IScsiKind() {
 }
 
 std::string ComposeName(const std::string& prefix, std::uint32_t adapterNumber, const std::string& suffix) {
-    std::array<char, std::numeric_limits<std::uint32_t>::digits10 + 1> digits{};
-    const char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), adapterNumber).ptr;
-    const auto length = static_cast<std::size_t>(end - digits.data());
-    std::string name;
-    name.reserve(prefix.size() + length + suffix.size());  // one allocation
-    name.append(prefix).append(digits.data(), length).append(suffix);
-    return name;
+    return prefix + std::to_string(adapterNumber) + suffix;
 }
 
 }  // namespace velkor

@@ -6,12 +6,10 @@
 #include "host/TCIMSchemaHelper.h"
 #include "host/TCIMValue.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 namespace velkor {
@@ -22,8 +20,21 @@ namespace {
 
 using InstanceList = std::vector<boost::shared_ptr<ICIMInstance>>;
 
-InstanceList EnumerateClass(const boost::shared_ptr<ICIMNamespace>& ns, const std::string& className,
-                            const TCIMValueMap& lookupContext) {
+// The element class the association class ties controllers to, or null when
+// className is not one of the kind's association classes.
+const std::string* ElementClassOf(const AdapterKind& kind, const std::string& className) {
+    if (className == kind.controllerFirmwareClass) {
+        return &kind.firmwareElementClass;
+    }
+    if (className == kind.controllerBiosClass) {
+        return &kind.biosElementClass;
+    }
+    return nullptr;
+}
+
+InstanceList EnumerateClass(const boost::shared_ptr<ICIMNamespace>& ns, const std::string& className) {
+    TCIMValueMap lookupContext;
+    lookupContext[TCIMSchemaHelper::kContextName] = TCIMValue(TCIMSchemaHelper::kPluginNSPName);
     InstanceList instances;
     const boost::shared_ptr<ICIMClass> cimClass = ns->GetClass(className, lookupContext);
     const TCIMInstanceCallback callback = TAddToVectorCallback<ICIMInstance>(instances);
@@ -44,39 +55,34 @@ boost::shared_ptr<ICIMClass> LastRequested(const std::vector<boost::shared_ptr<I
     return last;
 }
 
-// The list entry that decides for each name: the first one bearing it. A
-// sorted list rather than a map: one allocation instead of two per name.
-struct NameEntry {
-    std::string_view name;  // in the inventory's list, which outlives the call
-    std::uint32_t index;
-};
-
-std::vector<NameEntry> FirstIndexOfEachName(const std::vector<ElementName>& names) {
-    std::vector<NameEntry> first;
-    first.reserve(names.size());
+// Controller number to the positions of its elements, in element order. An
+// element belongs to the index of the first list entry bearing its name; an
+// empty name never matches. Deciding that once per element keeps the pairing
+// from growing with the product of controllers, elements and names.
+std::map<std::uint32_t, std::vector<std::size_t>> ElementsByController(const std::vector<ElementName>& names,
+                                                                      const InstanceList& elements) {
+    std::map<std::string, std::uint32_t> firstIndexOfName;
     for (const ElementName& entry : names) {
-        first.push_back({entry.Name(), entry.GetIndex()});
+        firstIndexOfName.emplace(entry.GetName(), entry.GetIndex());  // keeps the first
     }
-    const auto byName = [](const NameEntry& a, const NameEntry& b) { return a.name < b.name; };
-    std::stable_sort(first.begin(), first.end(), byName);  // entries of one name stay in list order
-    first.erase(std::unique(first.begin(), first.end(),
-                            [](const NameEntry& a, const NameEntry& b) { return a.name == b.name; }),
-                first.end());  // keeps the first of each name
-    return first;
+    std::map<std::uint32_t, std::vector<std::size_t>> owned;
+    for (std::size_t position = 0; position < elements.size(); ++position) {
+        const std::string name = elements[position]->GetProperty("Name", TCIMValueMap())->GetValue(TCIMValueMap());
+        const auto entry = name.empty() ? firstIndexOfName.end() : firstIndexOfName.find(name);
+        if (entry != firstIndexOfName.end()) {
+            owned[entry->second].push_back(position);
+        }
+    }
+    return owned;
 }
 
-const NameEntry* FindName(const std::vector<NameEntry>& first, std::string_view name) {
-    const auto found = std::lower_bound(first.begin(), first.end(), name,
-                                        [](const NameEntry& entry, std::string_view sought) { return entry.name < sought; });
-    return found != first.end() && found->name == name ? &*found : nullptr;
-}
-
-void CommitAssociation(ICIMInstance& association, ICIMInstance& controller, ICIMInstance& element) {
+void CommitAssociation(ICIMClass& associationClass, ICIMInstance& controller, ICIMInstance& element) {
+    const boost::shared_ptr<ICIMInstance> association = associationClass.CreateInstance(TCIMValueMap());
     const TCIMReference elementReference = element.GetReference(TCIMValueMap());
     const TCIMReference controllerReference = controller.GetReference(TCIMValueMap());
-    association.SetProperty("Dependent", TCIMValue(controllerReference), TCIMValueMap());
-    association.SetProperty("Antecedent", TCIMValue(elementReference), TCIMValueMap());
-    association.Commit(TCIMValueMap());
+    association->SetProperty("Dependent", TCIMValue(controllerReference), TCIMValueMap());
+    association->SetProperty("Antecedent", TCIMValue(elementReference), TCIMValueMap());
+    association->Commit(TCIMValueMap());
 }
 
 }  // namespace
@@ -84,49 +90,25 @@ void CommitAssociation(ICIMInstance& association, ICIMInstance& controller, ICIM
 void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<ElementName>& names,
                               const std::vector<boost::shared_ptr<ICIMClass>>& requestedClasses,
                               const boost::shared_ptr<ICIMNamespace>& ns, const std::string& className) {
-    TCIMValueMap lookupContext;
-    lookupContext[TCIMSchemaHelper::kContextName] = TCIMValue(TCIMSchemaHelper::kPluginNSPName);
-
-    const InstanceList controllers = EnumerateClass(ns, kind.controllerClass, lookupContext);
-    const std::string* elementClass = nullptr;
-    if (className == kind.controllerFirmwareClass) {
-        elementClass = &kind.firmwareElementClass;
-    } else if (className == kind.controllerBiosClass) {
-        elementClass = &kind.biosElementClass;
-    } else {
+    const std::string* elementClass = ElementClassOf(kind, className);
+    if (elementClass == nullptr) {
         return;
     }
-    const InstanceList elements = EnumerateClass(ns, *elementClass, lookupContext);
+    const InstanceList controllers = EnumerateClass(ns, kind.controllerClass);
+    const InstanceList elements = EnumerateClass(ns, *elementClass);
     if (controllers.empty() || elements.empty()) {
         return;
     }
-
-    // Each element belongs to the controller number of the first list entry
-    // bearing its name; an empty name never matches. Deciding that once per
-    // element, rather than scanning the list for every controller-element
-    // pair, keeps the pairing from growing with the cube of the adapters.
-    const std::vector<NameEntry> firstIndexOfName = FirstIndexOfEachName(names);
-    std::vector<std::pair<std::uint32_t, std::size_t>> owners;  // controller number, element position
-    for (std::size_t position = 0; position < elements.size(); ++position) {
-        const std::string elementName = elements[position]->GetProperty("Name", TCIMValueMap())->GetValue(TCIMValueMap());
-        const NameEntry* entry = elementName.empty() ? nullptr : FindName(firstIndexOfName, elementName);
-        if (entry != nullptr) {
-            owners.emplace_back(entry->index, position);
-        }
-    }
-    // By controller number, each controller's elements in element order.
-    const auto byController = [](const std::pair<std::uint32_t, std::size_t>& a,
-                                 const std::pair<std::uint32_t, std::size_t>& b) { return a.first < b.first; };
-    std::stable_sort(owners.begin(), owners.end(), byController);
-
+    const auto owned = ElementsByController(names, elements);
     const boost::shared_ptr<ICIMClass> associationClass = LastRequested(requestedClasses, className);
     for (const boost::shared_ptr<ICIMInstance>& controller : controllers) {
         const unsigned int controllerNum = controller->GetProperty("ControllerNum", TCIMValueMap())->GetValue(TCIMValueMap());
-        const auto owned =
-            std::equal_range(owners.begin(), owners.end(), std::make_pair(controllerNum, std::size_t{0}), byController);
-        for (auto pair = owned.first; pair != owned.second; ++pair) {
-            const boost::shared_ptr<ICIMInstance> pending = associationClass->CreateInstance(TCIMValueMap());
-            CommitAssociation(*pending, *controller, *elements[pair->second]);
+        const auto found = owned.find(controllerNum);
+        if (found == owned.end()) {
+            continue;
+        }
+        for (const std::size_t position : found->second) {
+            CommitAssociation(*associationClass, *controller, *elements[position]);
         }
     }
 }

@@ -19,8 +19,8 @@ namespace velkor {
 // Commits one association of className per controller-element pair that the
 // name list pairs: the element's "Name" found first in the list under the
 // controller's "ControllerNum". The instance is created from the last
-// requested class bearing className. Does nothing after the controller
-// enumeration when className is not one of the kind's association classes.
+// requested class bearing className. Does nothing, and calls no host
+// operation, when className is not one of the kind's association classes.
 void BuildAdapterAssociations(const AdapterKind& kind, const std::vector<ElementName>& names,
                               const std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>>& requestedClasses,
                               const boost::shared_ptr<NORNSYV20::ICIMNamespace>& ns, const std::string& className);

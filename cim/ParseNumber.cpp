@@ -69,9 +69,9 @@ std::int32_t ExtractSigned32(const std::string& text) {
 
 }  // namespace
 
-// The text is taken by value as the design specifies. A stream per number
-// cost more than the rest of building a controller instance; the differential
-// fuzz target holds this reading to the stream's.
+// The text is taken by value as the design specifies. The digits are read
+// here rather than through a stream per number; the differential fuzz target
+// holds this reading to the stream's.
 std::uint32_t ParseNumber(std::string text, int kind) {  // NOLINT(performance-unnecessary-value-param)
     switch (kind) {
         case 0:

@@ -1,3 +1,4 @@
+// Reading a number from the start of a text, as a string stream does.
 #ifndef VELKOR_CIM_PARSENUMBER_H
 #define VELKOR_CIM_PARSENUMBER_H
 

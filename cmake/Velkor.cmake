@@ -76,3 +76,38 @@ if(VELKOR_BUILD_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# velkor_include_tree(OUT NAME PATHS...): a folder of the build holding only
+# the given paths of the source tree (folders or files, at the same relative
+# place), so that a target that offers it offers those headers and no others.
+function(velkor_include_tree out name)
+  set(root ${CMAKE_BINARY_DIR}/include/${name})
+  foreach(path ${ARGN})
+    get_filename_component(parent ${root}/${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    if(NOT EXISTS ${root}/${path})
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${path} ${root}/${path} SYMBOLIC)
+    endif()
+  endforeach()
+  set(${out} ${root} PARENT_SCOPE)
+endfunction()
+
+# velkor_plugin_layer(NAME FOLDER [EXCLUDE REGEX] DEPENDS ...): one folder of
+# the plug-in as an object library. Its headers, included as "FOLDER/....h",
+# reach only the targets that link it, and it reaches only the headers of what
+# it depends on: an include against the layering fails to build.
+function(velkor_plugin_layer name folder)
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+  if(ARG_EXCLUDE)
+    list(FILTER sources EXCLUDE REGEX ${ARG_EXCLUDE})
+  endif()
+  add_library(${name} OBJECT ${sources})
+  velkor_include_tree(tree ${name} ${folder})
+  target_include_directories(${name} PUBLIC ${tree})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  # A null host handle reaches the host's assertion hook, which throws,
+  # instead of aborting the host process.
+  target_compile_definitions(${name} PUBLIC BOOST_ENABLE_ASSERT_HANDLER)
+  set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endfunction()

@@ -14,7 +14,8 @@
 namespace velkor {
 
 // Derived is the inventory class itself, so that each kind has its own
-// singleton. Not synchronised: the host runs one query at a time.
+// singleton. Not synchronised: the host runs one query at a time. Everything
+// handed out is a copy.
 template <class Derived>
 class AdapterInventory {
 public:
@@ -33,9 +34,6 @@ public:
 
     void AddAdapter(const AdapterRecord& record) { adapters_.push_back(record); }
     std::vector<AdapterRecord> GetAdapters() const { return adapters_; }
-    // The same without a copy, for readers that call nothing able to change
-    // the inventory while they hold it.
-    const std::vector<AdapterRecord>& Adapters() const { return adapters_; }
 
     void AddElementName(std::uint32_t index, std::string name) {
         elementNames_.emplace_back(index, std::move(name));

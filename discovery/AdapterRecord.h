@@ -30,8 +30,6 @@ public:
 
     std::uint32_t GetIndex() const { return index_; }
     std::string GetName() const { return name_; }
-    // The same, read in place.
-    const std::string& Name() const { return name_; }
 
 private:
     std::uint32_t index_;

@@ -88,13 +88,6 @@ std::string GetFibreChannelValue(const std::string& text, const std::string& lab
     }
 }
 
-std::string CleanFibreChannelValue(std::string_view value) {
-    std::string_view view = CutAt(value, '\n');
-    view = TrimTrailingSpaces(view);
-    view = TrimLeadingSpaces(view);
-    view = CutAt(view, '\r');
-    view = TrimTrailingSpaces(view);
-    return std::string(view);
-}
+std::string CleanFibreChannelValue(std::string_view value) { return CleanValue(value, true); }
 
 }  // namespace velkor

@@ -58,12 +58,6 @@ std::string GetIScsiValue(std::string_view text, std::string_view label, std::si
     return CleanIScsiValue(text.substr(valueStart, position - valueStart));
 }
 
-std::string CleanIScsiValue(std::string_view value) {
-    std::string_view view = CutAt(value, '\n');
-    view = TrimTrailingSpaces(view);
-    view = TrimLeadingSpaces(view);
-    view = CutAt(view, '\r');
-    return std::string(view);
-}
+std::string CleanIScsiValue(std::string_view value) { return CleanValue(value, false); }
 
 }  // namespace velkor

@@ -1,3 +1,4 @@
+// The Fibre Channel adapters and the tool output they were read from.
 #ifndef VELKOR_DISCOVERY_QLOGICFIBRECHANNELINVENTORY_H
 #define VELKOR_DISCOVERY_QLOGICFIBRECHANNELINVENTORY_H
 
@@ -13,10 +14,6 @@ class QLogicFibreChannelInventory final : public AdapterInventory<QLogicFibreCha
 public:
     void SetRawOutput(std::string text) { rawOutput_ = std::move(text); }
     std::string GetRawOutput() const { return rawOutput_; }
-    // The same, read in place, for callers that only read it while nothing
-    // replaces it: a copy of a large output costs a capture more than its
-    // lines do.
-    const std::string& RawOutput() const { return rawOutput_; }
 
 private:
     friend class AdapterInventory<QLogicFibreChannelInventory>;

@@ -17,4 +17,10 @@ std::string_view TrimTrailingSpaces(std::string_view text) {
     return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
+std::string CleanValue(std::string_view value, bool trimAtCarriageReturn) {
+    std::string_view view = TrimLeadingSpaces(TrimTrailingSpaces(CutAt(value, '\n')));
+    view = CutAt(view, '\r');
+    return std::string(trimAtCarriageReturn ? TrimTrailingSpaces(view) : view);
+}
+
 }  // namespace velkor

@@ -1,3 +1,4 @@
+// A CIM class of the host's namespace: its name, new instances, enumeration.
 #ifndef NORNSYV20_ICIMCLASS_H
 #define NORNSYV20_ICIMCLASS_H
 

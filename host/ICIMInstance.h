@@ -1,3 +1,4 @@
+// A CIM instance: its properties, its object reference, its commit.
 #ifndef NORNSYV20_ICIMINSTANCE_H
 #define NORNSYV20_ICIMINSTANCE_H
 

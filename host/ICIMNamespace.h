@@ -1,3 +1,4 @@
+// A CIM namespace of the host: where classes are looked up.
 #ifndef NORNSYV20_ICIMNAMESPACE_H
 #define NORNSYV20_ICIMNAMESPACE_H
 

@@ -1,3 +1,4 @@
+// One property of a CIM instance and its value.
 #ifndef NORNSYV20_ICIMPROPERTY_H
 #define NORNSYV20_ICIMPROPERTY_H
 

@@ -1,3 +1,4 @@
+// The host's core logger.
 #ifndef NORNSYV20_ILOGGER_H
 #define NORNSYV20_ILOGGER_H
 

@@ -1,3 +1,4 @@
+// The query interface a plug-in implements.
 #ifndef NORNSYV20_IPLUGINBASICQUERYCALLBACKS_H
 #define NORNSYV20_IPLUGINBASICQUERYCALLBACKS_H
 

@@ -1,3 +1,4 @@
+// The identity and lifecycle interface a plug-in implements.
 #ifndef NORNSYV20_IPLUGINCALLBACKS_H
 #define NORNSYV20_IPLUGINCALLBACKS_H
 

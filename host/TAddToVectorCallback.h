@@ -1,3 +1,4 @@
+// The enumeration callback that collects instances into a vector.
 #ifndef NORNSYV20_TADDTOVECTORCALLBACK_H
 #define NORNSYV20_TADDTOVECTORCALLBACK_H
 

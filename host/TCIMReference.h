@@ -1,3 +1,4 @@
+// The object reference (path) of a CIM instance.
 #ifndef NORNSYV20_TCIMREFERENCE_H
 #define NORNSYV20_TCIMREFERENCE_H
 

@@ -1,3 +1,4 @@
+// The names of the host's class-lookup context.
 #ifndef NORNSYV20_TCIMSCHEMAHELPER_H
 #define NORNSYV20_TCIMSCHEMAHELPER_H
 

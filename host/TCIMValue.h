@@ -1,3 +1,4 @@
+// CIM values: text, numbers, references and arrays of them.
 #ifndef NORNSYV20_TCIMVALUE_H
 #define NORNSYV20_TCIMVALUE_H
 

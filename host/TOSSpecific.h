@@ -1,3 +1,4 @@
+// The host's process service, which runs the vendor tools.
 #ifndef NORNSYV20_TOSSPECIFIC_H
 #define NORNSYV20_TOSSPECIFIC_H
 

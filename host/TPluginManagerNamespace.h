@@ -1,3 +1,4 @@
+// The host's plug-in manager, which plug-ins register with.
 #ifndef NORNSYV20_TPLUGINMANAGERNAMESPACE_H
 #define NORNSYV20_TPLUGINMANAGERNAMESPACE_H
 

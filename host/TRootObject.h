@@ -1,3 +1,4 @@
+// The host's process-wide services: plug-in manager and core logger.
 #ifndef NORNSYV20_TROOTOBJECT_H
 #define NORNSYV20_TROOTOBJECT_H
 

@@ -1,3 +1,4 @@
+// The exception type of the host framework.
 #ifndef NORNSYV20_TSYVEXCEPTION_H
 #define NORNSYV20_TSYVEXCEPTION_H
 

@@ -1,3 +1,4 @@
+// The host framework's status codes and their texts.
 #ifndef NORNSYV20_TSYVSTATUSCODE_H
 #define NORNSYV20_TSYVSTATUSCODE_H
 

@@ -1,5 +1,8 @@
 // Linux has no library entry function: a load-time constructor and an
-// unload-time destructor deliver process attach and detach instead.
+// unload-time destructor deliver process attach and detach instead. The
+// build links this file after every other object of the library, so its
+// constructor comes last in the library's initialisers and runs once all
+// static objects are built, as the entry function runs on Windows.
 #include "plugin/AttachRoutine.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "plugin/AttachRoutine.h"
 
+#include "plugin/Constants.h"
 #include "plugin/TQLogicControllerPluginCallbacks.h"
 
 namespace velkor {
@@ -7,6 +8,12 @@ namespace velkor {
 int AttachRoutine(void* /*module*/, unsigned long reason, void* /*reserved*/) noexcept {
     if (reason != kProcessAttach) {
         return 1;
+    }
+    // The object serves queries with the shared constants, which the library
+    // builds before it is attached. Should an attach ever come first, the load
+    // fails rather than serve with texts that are not there yet.
+    if (kIScsiRomVersionLabel.empty()) {
+        return 0;
     }
     try {
         // Owned by the host from registration on; a constructor that throws

@@ -3,10 +3,7 @@
 #include "plugin/TQLogicControllerPluginCallbacks.h"
 
 #include "cim/AdapterKind.h"
-#include "discovery/QLogicFibreChannelDiscovery.h"
-#include "discovery/QLogicFibreChannelInventory.h"
-#include "discovery/QLogicIScsiDiscovery.h"
-#include "discovery/QLogicIScsiInventory.h"
+#include "host/ICIMInstance.h"
 #include "host/TSYVException.h"
 #include "plugin/Constants.h"
 #include "rawdata/QLogicFibreChannelRawData.h"
@@ -44,40 +41,12 @@ void ServeRawData(const boost::shared_ptr<ICIMClass>& requestedClass) {
     }
 }
 
-// Creates the inventory of a kind and fills it, once per inventory lifetime.
-// When anything fails the inventory goes again before the exception leaves:
-// kept, it would make every later query report "no adapters" as a success
-// until shutdown.
-template <class Inventory, class Fill>
-void CollectOnce(const Fill& fill) {
-    if (Inventory::Instance() != nullptr) {
-        return;
-    }
-    Inventory::Create();
-    try {
-        fill();
-    } catch (...) {
-        Inventory::Destroy();
-        throw;
-    }
-}
-
-template <class Inventory>
-void NameElements(const std::string& prefix) {
-    Inventory* inventory = Inventory::Instance();
-    const std::size_t adapters = inventory->Adapters().size();
-    for (std::uint32_t i = 0; i < adapters; ++i) {
-        inventory->AddElementName(i, ComposeName(prefix, i + 1, " Firmware"));
-        inventory->AddElementName(i, ComposeName(prefix, i + 1, " BIOS"));
-    }
-}
-
 }  // namespace
 
 void TQLogicControllerPluginCallbacks::QueryInstances(boost::shared_ptr<ICIMNamespace> ns,
                                                       const ClassList& requestedClasses) {
     for (const boost::shared_ptr<ICIMClass>& requested : requestedClasses) {
-        const std::string& name = requested->GetName(TCIMValueMap());
+        const std::string name = requested->GetName(TCIMValueMap());
         if (NeedsCollection(FibreChannelKind(), name)) {
             CollectFibreChannel();
         }
@@ -86,51 +55,24 @@ void TQLogicControllerPluginCallbacks::QueryInstances(boost::shared_ptr<ICIMName
         }
     }
 
-    for (auto position = requestedClasses.begin(); position != requestedClasses.end(); ++position) {
-        const std::string& name = (*position)->GetName(TCIMValueMap());
+    for (const boost::shared_ptr<ICIMClass>& requested : requestedClasses) {
+        const std::string name = requested->GetName(TCIMValueMap());
         if (IsInstanceClass(FibreChannelKind(), name)) {
-            BuildFibreChannelInstances(position, ns, requestedClasses);
+            BuildFibreChannelInstances(requested);
         } else if (IsAssociationClass(FibreChannelKind(), name)) {
             BuildFibreChannelAssociations(requestedClasses, ns, name);
         } else if (IsInstanceClass(IScsiKind(), name)) {
-            BuildIScsiInstances(position, ns, requestedClasses);
+            BuildIScsiInstances(requested);
         } else if (IsAssociationClass(IScsiKind(), name)) {
             BuildIScsiAssociations(requestedClasses, ns, name);
         } else if (name == kFibreChannelRawDataClass) {
-            ServeRawData<QLogicFibreChannelRawData>(*position);
+            ServeRawData<QLogicFibreChannelRawData>(requested);
         } else if (name == kIScsiRawDataClass) {
-            ServeRawData<QLogicIScsiRawData>(*position);
+            ServeRawData<QLogicIScsiRawData>(requested);
         } else {
             throw TSYVException(TSYVStatusCode(TSYVStatusCode::kClassNotServed), name);
         }
     }
 }
-
-void TQLogicControllerPluginCallbacks::CollectFibreChannel() {
-    CollectOnce<QLogicFibreChannelInventory>([this] {
-        adapterCount = 0;
-        const QLogicFibreChannelDiscovery discovery(&adapterCount);
-        if (adapterCount > 0) {
-            NameFibreChannelElements();
-        }
-        QLogicFibreChannelInventory::Instance()->SetRawOutput(discovery.GetOutput());
-    });
-}
-
-void TQLogicControllerPluginCallbacks::CollectIScsi() {
-    CollectOnce<QLogicIScsiInventory>([this] {
-        adapterCount = 0;
-        const QLogicIScsiDiscovery discovery(&adapterCount);
-        if (adapterCount > 0) {
-            NameIScsiElements();
-        }
-    });
-}
-
-void TQLogicControllerPluginCallbacks::NameFibreChannelElements() {
-    NameElements<QLogicFibreChannelInventory>(kFibreChannelNamePrefix);
-}
-
-void TQLogicControllerPluginCallbacks::NameIScsiElements() { NameElements<QLogicIScsiInventory>(kIScsiNamePrefix); }
 
 }  // namespace velkor

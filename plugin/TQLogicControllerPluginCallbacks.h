@@ -3,7 +3,6 @@
 #define VELKOR_PLUGIN_TQLOGICCONTROLLERPLUGINCALLBACKS_H
 
 #include "host/ICIMClass.h"
-#include "host/ICIMInstance.h"
 #include "host/ICIMNamespace.h"
 #include "host/IPluginBasicQueryCallbacks.h"
 #include "host/IPluginCallbacks.h"
@@ -54,25 +53,15 @@ private:
     void NameFibreChannelElements();
     void NameIScsiElements();
 
-    // Pass 2 handlers. The instance builders serve the class at `position`.
-    void BuildFibreChannelInstances(ClassList::const_iterator position,
-                                    boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
-                                    const ClassList& requestedClasses);
-    void BuildIScsiInstances(ClassList::const_iterator position, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
-                             const ClassList& requestedClasses);
+    // Pass 2 handlers: the instances of the served class, one per adapter,
+    // and the associations of className.
+    void BuildFibreChannelInstances(const boost::shared_ptr<NORNSYV20::ICIMClass>& servedClass);
+    void BuildIScsiInstances(const boost::shared_ptr<NORNSYV20::ICIMClass>& servedClass);
     void BuildFibreChannelAssociations(const ClassList& requestedClasses,
-                                       boost::shared_ptr<NORNSYV20::ICIMNamespace> ns, std::string className);
-    void BuildIScsiAssociations(const ClassList& requestedClasses, boost::shared_ptr<NORNSYV20::ICIMNamespace> ns,
-                                std::string className);
-
-    // Create an instance of `servedClass` for adapter number N (position + 1)
-    // and set its key and naming properties.
-    void CreateFibreChannelInstance(boost::shared_ptr<NORNSYV20::ICIMClass> servedClass,
-                                    boost::shared_ptr<NORNSYV20::ICIMInstance>& instance, std::uint32_t adapterNumber,
-                                    std::string version, std::string driverFirmwareVersion);
-    void CreateIScsiInstance(boost::shared_ptr<NORNSYV20::ICIMClass> servedClass,
-                             boost::shared_ptr<NORNSYV20::ICIMInstance>& instance, std::uint32_t adapterNumber,
-                             std::string version);
+                                       const boost::shared_ptr<NORNSYV20::ICIMNamespace>& ns,
+                                       const std::string& className);
+    void BuildIScsiAssociations(const ClassList& requestedClasses,
+                                const boost::shared_ptr<NORNSYV20::ICIMNamespace>& ns, const std::string& className);
 
     // How many adapters the most recent discovery run reported.
     std::uint32_t adapterCount = 0;

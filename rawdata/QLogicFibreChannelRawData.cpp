@@ -2,23 +2,21 @@
 
 #include "discovery/QLogicFibreChannelInventory.h"
 #include "plugin/Constants.h"
-#include "rawdata/RawCapture.h"
 
 namespace velkor {
 
-QLogicFibreChannelRawData::QLogicFibreChannelRawData() : command(kFibreChannelToolPath) {
-    // Once discovery has run, its kept output is the answer, even an empty one:
-    // the tool is not run a second time.
+namespace {
+
+// Once discovery has run, its kept output is the answer, even an empty one:
+// the tool is not run a second time.
+std::optional<std::string> KeptOutput() {
     const QLogicFibreChannelInventory* inventory = QLogicFibreChannelInventory::Instance();
-    if (inventory != nullptr) {
-        CaptureRawLines(inventory->RawOutput(), kFibreChannelBlockStart, command, resultLines, hasResults);
-    } else {
-        CaptureRawLines(RunToolForRawData(command), kFibreChannelBlockStart, command, resultLines, hasResults);
-    }
+    return inventory != nullptr ? std::optional<std::string>(inventory->GetRawOutput()) : std::nullopt;
 }
 
-QLogicFibreChannelRawData::~QLogicFibreChannelRawData() = default;
+}  // namespace
 
-NORNSYV20::TCIMValue QLogicFibreChannelRawData::GetRawResults() const { return MakeRawResults(resultLines); }
+QLogicFibreChannelRawData::QLogicFibreChannelRawData()
+    : ToolRawData(kFibreChannelToolPath, kFibreChannelBlockStart, KeptOutput()) {}
 
 }  // namespace velkor

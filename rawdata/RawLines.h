@@ -1,3 +1,4 @@
+// Cutting tool output into the lines of a raw-data capture.
 #ifndef VELKOR_RAWDATA_RAWLINES_H
 #define VELKOR_RAWDATA_RAWLINES_H
 

@@ -29,7 +29,9 @@ protected:
 };
 
 // Unloading leaves nothing behind that would keep a second load from
-// registering a fresh object.
+// registering a fresh object. Registering at all shows that the attach ran
+// after the library's static objects were built: one that ran before them
+// would refuse.
 TEST_F(PluginLoadTest, EachLoadRegistersOneObjectThatGivesItsIdentity) {
     for (int load = 1; load <= 2; ++load) {
         SCOPED_TRACE(load);

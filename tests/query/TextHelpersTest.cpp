@@ -1,5 +1,4 @@
 #include "cim/AdapterKind.h"
-#include "cim/InstanceBuilder.h"
 #include "cim/ParseNumber.h"
 #include "rawdata/RawLines.h"
 
@@ -58,28 +57,6 @@ TEST(ComposeNameTest, PutsThePlainDecimalNumberBetweenPrefixAndSuffix) {
     EXPECT_EQ(ComposeName("QLogic iScsi HBA", 10, " BIOS"), "QLogic iScsi HBA10 BIOS");
     EXPECT_EQ(ComposeName("", 0, " Firmware"), "0 Firmware");
     EXPECT_EQ(ComposeName("P", 4294967295u, "S"), "P4294967295S");
-}
-
-// The value takes a way of its own for short texts; every way gives
-// ComposeName's text whole.
-TEST(ComposeNameTest, ValueHoldsTheComposedTextWhateverItsLength) {
-    const std::string nul("P\0Q", 3);
-    const struct {
-        std::string prefix;
-        std::uint32_t number;
-        std::string suffix;
-    } cases[] = {
-        {"QLogic Fibre Channel", 4294967295u, " Firmware"},
-        {"", 0, ""},
-        {std::string(40, 'p'), 12, std::string(13, 's')},  // fits with its end and ten digits
-        {std::string(40, 'p'), 12, std::string(14, 's')},  // does not
-        {std::string(500, 'p'), 7, " BIOS"},
-        {nul, 1, nul},  // not cut at the NUL
-    };
-    for (const auto& c : cases) {
-        const NORNSYV20::TCIMValue value = ComposeNameValue(c.prefix, c.number, c.suffix);
-        EXPECT_EQ(static_cast<std::string>(value), ComposeName(c.prefix, c.number, c.suffix)) << c.prefix.size();
-    }
 }
 
 TEST(CutRawLinesTest, CutsAtEveryCarriageReturnAndSkipsTheCharacterAfterIt) {
