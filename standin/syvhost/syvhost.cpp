@@ -1,11 +1,13 @@
 // syvhost: loads the collector plug-in through the platform's library loader
 // with syvcore as its host, runs the query, prints the report.
+#include "HostLayout.h"
 #include "HostOptions.h"
 #include "JsonReport.h"
 #include "MetricsReport.h"
 #include "MofReport.h"
 #include "PluginIdentity.h"
 #include "PluginLibrary.h"
+#include "VelkorVersion.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
 
@@ -29,12 +31,6 @@ namespace {
 using NORNSYV20::IPluginCallbacks;
 using syv::StandinHost;
 
-#ifdef _WIN32
-const char* const kPluginFileName = "velkor_collector.dll";
-#else
-const char* const kPluginFileName = "velkor_collector.so";
-#endif
-
 // What the host cannot go on without: reported as one line, exit status 2.
 struct HostError {
     std::string message;
@@ -56,8 +52,7 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.string();
 }
 
-void LoadSchema(const std::string& programFolder) {
-    const std::string folder = programFolder + "/schema";
+void LoadSchema(const std::string& folder) {
     try {
         StandinHost::LoadSchema(folder);
     } catch (const std::exception& error) {
@@ -113,14 +108,44 @@ void WriteReport(const std::string& text) {
     std::fflush(stdout);
 }
 
+void Unload(IPluginCallbacks& plugin, syv::PluginLibrary& library) {
+    try {
+        plugin.Shutdown();
+        plugin.Release();
+    } catch (const std::exception& error) {
+        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
+    }
+    StandinHost::ClearRegisteredPlugins();
+    library.Unload();
+}
+
+// syvhost's version, then the plug-in's identity as a query would load it.
+int PrintVersions(const std::string& pluginPath) {
+    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
+    IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
+    syv::PluginIdentity identity;
+    try {
+        identity = Identify(*plugin);
+    } catch (const std::exception& error) {
+        throw HostError{"the plug-in failed outside a query: " + std::string(error.what())};
+    }
+    Unload(*plugin, *library);
+    WriteReport("syvhost " VELKOR_VERSION "\nplug-in: " + identity.name + ", version " + identity.version +
+                ", revision " + identity.revision + "\n");
+    return 0;
+}
+
 int Run(const syv::HostOptions& options) {
-    const std::string programFolder = syv::ProgramFolder();
+    const syv::HostLayout layout = syv::FindHostLayout(syv::ProgramFolder());
+    const std::string pluginPath = options.plugin.empty() ? layout.plugin : options.plugin;
+    if (options.version) {
+        return PrintVersions(pluginPath);
+    }
     StandinHost::SetLogLevel(options.logLevel);
     StandinHost::SetMaxToolSeconds(options.maxToolSeconds);
-    LoadSchema(programFolder);
-    UseToolsFolder(AbsolutePath(options.tools.empty() ? programFolder : options.tools));
+    LoadSchema(layout.schema);
+    UseToolsFolder(AbsolutePath(options.tools.empty() ? layout.tools : options.tools));
 
-    const std::string pluginPath = options.plugin.empty() ? programFolder + "/" + kPluginFileName : options.plugin;
     std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 
@@ -152,14 +177,7 @@ int Run(const syv::HostOptions& options) {
         WriteReport(syv::WriteMofReport(identity, reports));
     }
 
-    try {
-        plugin->Shutdown();
-        plugin->Release();
-    } catch (const std::exception& error) {
-        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
-    }
-    StandinHost::ClearRegisteredPlugins();
-    library->Unload();
+    Unload(*plugin, *library);
     return failed ? 1 : 0;
 }
 

@@ -5,6 +5,7 @@
 #include "MofChecker.h"
 #include "PluginLibrary.h"
 #include "TestEnvironment.h"
+#include "VelkorVersion.h"
 #include "plugin/Constants.h"
 
 #include <gtest/gtest.h>
@@ -469,6 +470,15 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
         EXPECT_EQ(lines[0].rfind("syvhost: ", 0), 0u) << lines[0];
         EXPECT_NE(lines[0].find(c.says), std::string::npos) << lines[0];
     }
+}
+
+TEST_F(SyvhostTest, VersionNamesSyvhostAndTheLoadedPlugin) {
+    const ChildResult result = Syvhost({"--version"});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_EQ(result.standardOutput,
+              "syvhost " VELKOR_VERSION "\nplug-in: Velkor Collector, version " VELKOR_VERSION ", revision 1.0\n");
+    // The plug-in is loaded as a query loads it: --plugin is honoured.
+    EXPECT_EQ(Syvhost({"--version", "--plugin", BinFolder() + "/" + VELKOR_SYVCORE_FILE}).exitStatus, 2);
 }
 
 TEST_F(SyvhostTest, HelpDescribesEveryOptionWithAnExample) {
