@@ -488,8 +488,9 @@ TEST_F(SyvhostTest, HelpDescribesEveryOptionWithAnExample) {
          {"--plugin", "--tools", "--format", "--repeat", "--shutdown-between", "--max-tool-seconds", "--log-level"}) {
         const std::size_t at = result.standardOutput.find(option);
         ASSERT_NE(at, std::string::npos) << option;
-        const std::size_t lineEnd = result.standardOutput.find('\n', at);
-        const std::string rest = result.standardOutput.substr(at, lineEnd - at);
+        // A long option name pushes its description onto the next line.
+        const std::size_t end = result.standardOutput.find("\n  -", at);
+        const std::string rest = result.standardOutput.substr(at, end - at);
         EXPECT_NE(rest.find("Example: "), std::string::npos) << rest;
     }
 }
