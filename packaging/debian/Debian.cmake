@@ -23,9 +23,17 @@ install(FILES
   ${deb_dir}/../systemd/velkor-collector-metrics.service
   ${deb_dir}/../systemd/velkor-collector-metrics.timer
   DESTINATION lib/systemd/system)
-# The configuration belongs to /etc whatever the prefix; a package marks it
-# as a conffile, so that dpkg keeps an administrator's edits.
-install(FILES ${deb_dir}/../systemd/syvhost.conf DESTINATION /etc/velkor-collector)
+# The configuration goes to /etc for the /usr prefix (the package, which marks
+# it as a conffile so that dpkg keeps an administrator's edits), else to
+# PREFIX/etc, so that a trial install never writes the system's /etc.
+install(CODE "
+  set(velkor_etc \${CMAKE_INSTALL_PREFIX}/etc)
+  if(CMAKE_INSTALL_PREFIX STREQUAL /usr)
+    set(velkor_etc /etc)
+  endif()
+  file(INSTALL DESTINATION \"\${velkor_etc}/velkor-collector\" TYPE FILE
+       FILES \"${deb_dir}/../systemd/syvhost.conf\")
+")
 file(WRITE ${deb_build}/conffiles "/etc/velkor-collector/syvhost.conf\n")
 
 set(CPACK_GENERATOR DEB)
