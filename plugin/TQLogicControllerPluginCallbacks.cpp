@@ -5,6 +5,8 @@
 #include "host/TPluginManagerNamespace.h"
 #include "host/TRootObject.h"
 
+#include "VelkorVersion.h"
+
 #include <boost/shared_ptr.hpp>
 
 namespace velkor {
@@ -26,7 +28,7 @@ std::uint32_t TQLogicControllerPluginCallbacks::GetPluginFlags() { return 0; }
 
 std::string TQLogicControllerPluginCallbacks::GetPluginName() { return "Velkor Collector"; }
 
-std::string TQLogicControllerPluginCallbacks::GetPluginVersion() { return "1.0"; }
+std::string TQLogicControllerPluginCallbacks::GetPluginVersion() { return VELKOR_VERSION; }
 
 std::string TQLogicControllerPluginCallbacks::GetPluginRevision() { return "1.0"; }
 

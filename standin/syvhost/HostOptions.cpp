@@ -66,13 +66,14 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                  "syvhost");
     app.add_option("--plugin", options.plugin,
                    "The plug-in library to load. Default: velkor_collector.so (velkor_collector.dll on Windows) "
-                   "beside syvhost. Example: --plugin build/linux/bin/velkor_collector.so")
+                   "beside syvhost, else the installed one (../lib/velkor-collector/ from syvhost's folder). "
+                   "Example: --plugin build/linux/bin/velkor_collector.so")
         ->type_name("PATH")
         ->check(NotEmpty());
     app.add_option("--tools", options.tools,
                    "The folder that tool paths are resolved against: \"qlogic//scli.exe\" runs "
-                   "DIR/qlogic//scli.exe. Default: syvhost's own folder, which holds the simulated tools. "
-                   "Example: --tools /mnt/vendor-tools")
+                   "DIR/qlogic//scli.exe. Default: syvhost's own folder (in the build, the simulated tools), "
+                   "installed the plug-in's folder. Example: --tools /mnt/vendor-tools")
         ->type_name("DIR")
         ->check(NotEmpty());
     app.add_option("--format", options.format,
@@ -99,6 +100,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                    "3 detail; 0 none). Default: 1. Example: --log-level 3")
         ->type_name("L")
         ->transform(WholeNumber(0, std::numeric_limits<int>::max()));
+    app.add_flag("--version", options.version,
+                 "Prints syvhost's version and the loaded plug-in's name, version and revision, and exits.");
     app.add_option("classes", options.classes,
                    "The classes of the query, in order, passed on exactly as typed. Default: all twelve classes "
                    "the plug-in serves. Example: ORNSG_QLogicFibreChannelSCSIProtocolController")

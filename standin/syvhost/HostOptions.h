@@ -8,13 +8,14 @@
 namespace syv {
 
 struct HostOptions {
-    std::string plugin;                // empty: the plug-in built beside syvhost
-    std::string tools;                 // empty: syvhost's own folder
+    std::string plugin;                // empty: the layout's plug-in (HostLayout.h)
+    std::string tools;                 // empty: the layout's tools folder
     std::string format = "mof";        // "mof", "json" or "openmetrics"
     int repeat = 1;
     bool shutdownBetween = false;
     int maxToolSeconds = 0;            // 0: the plug-in's timeouts stand
     int logLevel = 1;
+    bool version = false;              // print the versions instead of querying
     std::vector<std::string> classes;  // empty: every served class
 };
 

@@ -1,5 +1,6 @@
 // syvhost: loads the collector plug-in through the platform's library loader
 // with syvcore as its host, runs the query, prints the report.
+#include "HostLayout.h"
 #include "HostOptions.h"
 #include "MetricsReport.h"
 #include "PluginIdentity.h"
@@ -8,6 +9,7 @@
 #include "ReportOutput.h"
 #include "ReportWriter.h"
 #include "Utf8CommandLine.h"
+#include "VelkorVersion.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
 
@@ -56,8 +58,7 @@ std::string AbsolutePath(const std::string& path) {
     return absolute.u8string();
 }
 
-void LoadSchema(const std::string& programFolder) {
-    const std::string folder = programFolder + "/schema";
+void LoadSchema(const std::string& folder) {
     try {
         StandinHost::LoadSchema(folder);
     } catch (const std::exception& error) {
@@ -106,18 +107,54 @@ syv::PluginIdentity Identify(IPluginCallbacks& plugin) {
 
 HostError CannotWrite(const std::string& why) { return HostError{"cannot write the report: " + why}; }
 
+void Unload(IPluginCallbacks& plugin, syv::PluginLibrary& library) {
+    try {
+        plugin.Shutdown();
+        plugin.Release();
+    } catch (const std::exception& error) {
+        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
+    }
+    StandinHost::ClearRegisteredPlugins();
+    library.Unload();
+}
+
+// syvhost's version, then the plug-in's identity as a query would load it.
+int PrintVersions(const std::string& pluginPath) {
+    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
+    IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
+    syv::PluginIdentity identity;
+    try {
+        identity = Identify(*plugin);
+    } catch (const std::exception& error) {
+        throw HostError{"the plug-in failed outside a query: " + std::string(error.what())};
+    }
+    Unload(*plugin, *library);
+    syv::UseBinaryStandardOutput();
+    syv::ReportOutput output(stdout);
+    output.Write("syvhost " VELKOR_VERSION "\nplug-in: " + identity.name + ", version " + identity.version +
+                 ", revision " + identity.revision + "\n");
+    output.Flush();
+    if (output.Failed()) {
+        throw CannotWrite(output.ErrorText());
+    }
+    return 0;
+}
+
 int Run(const syv::HostOptions& options) {
     if (!syv::StandardOutputIsOpen()) {
         throw CannotWrite("standard output is closed");
     }
-    const std::string programFolder = syv::ProgramFolder();
+    const syv::HostLayout layout = syv::FindHostLayout(syv::ProgramFolder());
+    const std::string pluginPath = AbsolutePath(options.plugin.empty() ? layout.plugin : options.plugin);
+    if (options.version) {
+        return PrintVersions(pluginPath);
+    }
     StandinHost::SetLogLevel(options.logLevel);
     StandinHost::SetMaxToolSeconds(options.maxToolSeconds);
-    LoadSchema(programFolder);
-    UseToolsFolder(AbsolutePath(options.tools.empty() ? programFolder : options.tools));
+    LoadSchema(layout.schema);
+    UseToolsFolder(AbsolutePath(options.tools.empty() ? layout.tools : options.tools));
 
-    const std::string pluginPath = options.plugin.empty() ? programFolder + "/" + syv::kPluginFileName : options.plugin;
-    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(AbsolutePath(pluginPath));
+    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 
     // Each instance is written as it is committed; a failed write stops the
@@ -142,14 +179,7 @@ int Run(const syv::HostOptions& options) {
     }
     writer->Finish();
 
-    try {
-        plugin->Shutdown();
-        plugin->Release();
-    } catch (const std::exception& error) {
-        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
-    }
-    StandinHost::ClearRegisteredPlugins();
-    library->Unload();
+    Unload(*plugin, *library);
     if (output.Failed()) {
         throw CannotWrite(output.ErrorText());
     }

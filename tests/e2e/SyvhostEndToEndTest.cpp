@@ -6,6 +6,7 @@
 #include "PluginLibrary.h"
 #include "Platform.h"
 #include "TestEnvironment.h"
+#include "VelkorVersion.h"
 #include "plugin/Constants.h"
 #include "plugin/ServedClasses.h"
 
@@ -571,6 +572,15 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
     }
 }
 
+TEST_F(SyvhostTest, VersionNamesSyvhostAndTheLoadedPlugin) {
+    const ChildResult result = Syvhost({"--version"});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_EQ(result.standardOutput,
+              "syvhost " VELKOR_VERSION "\nplug-in: Velkor Collector, version " VELKOR_VERSION ", revision 1.0\n");
+    // The plug-in is loaded as a query loads it: --plugin is honoured.
+    EXPECT_EQ(Syvhost({"--version", "--plugin", BinFolder() + "/" + VELKOR_SYVCORE_FILE}).exitStatus, 2);
+}
+
 TEST_F(SyvhostTest, HelpDescribesEveryOptionWithAnExample) {
     const ChildResult result = Syvhost({"--help"});
     EXPECT_EQ(result.exitStatus, 0);
@@ -578,8 +588,9 @@ TEST_F(SyvhostTest, HelpDescribesEveryOptionWithAnExample) {
          {"--plugin", "--tools", "--format", "--repeat", "--shutdown-between", "--max-tool-seconds", "--log-level"}) {
         const std::size_t at = result.standardOutput.find(option);
         ASSERT_NE(at, std::string::npos) << option;
-        const std::size_t lineEnd = result.standardOutput.find('\n', at);
-        const std::string rest = result.standardOutput.substr(at, lineEnd - at);
+        // A long option name pushes its description onto the next line.
+        const std::size_t end = result.standardOutput.find("\n  -", at);
+        const std::string rest = result.standardOutput.substr(at, end - at);
         EXPECT_NE(rest.find("Example: "), std::string::npos) << rest;
     }
 }
