@@ -60,6 +60,18 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                    "3 detail; 0 none). Default: 1. Example: --log-level 3")
         ->type_name("L")
         ->check(CLI::Range(0, std::numeric_limits<int>::max()).description(""));
+    app.add_flag("--serve", options.serve,
+                 "Serves the plug-in's instances to WBEM clients (CIM-XML over HTTP) until SIGINT or SIGTERM, "
+                 "instead of running one query. Prints the base URL as one line once it listens.");
+    app.add_option("--listen", options.listen,
+                   "With --serve: the address and port to listen on; port 0 picks a free one. Only loopback "
+                   "addresses. Default: 127.0.0.1:5988. Example: --listen 127.0.0.1:0")
+        ->type_name("ADDRESS:PORT");
+    app.add_option("--refresh-seconds", options.refreshSeconds,
+                   "With --serve: a request more than S seconds after the last collection first calls the "
+                   "plug-in's Shutdown, so that it collects afresh. Default: collect once. Example: --refresh-seconds 300")
+        ->type_name("S")
+        ->check(CLI::Range(0, std::numeric_limits<int>::max()).description(""));
     app.add_option("classes", options.classes,
                    "The classes of the query, in order, passed on exactly as typed. Default: all twelve classes "
                    "the plug-in serves. Example: ORNSG_QLogicFibreChannelSCSIProtocolController")
@@ -70,7 +82,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         "Examples:\n"
         "  syvhost\n"
         "  syvhost --format json ORNSG_QLogicIScsiSCSIProtocolController\n"
-        "  syvhost --tools /mnt/vendor-tools --max-tool-seconds 60\n");
+        "  syvhost --tools /mnt/vendor-tools --max-tool-seconds 60\n"
+        "  syvhost --serve --listen 127.0.0.1:0\n");
 
     try {
         app.parse(argc, argv);

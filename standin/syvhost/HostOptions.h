@@ -16,6 +16,9 @@ struct HostOptions {
     int maxToolSeconds = 0;            // 0: the plug-in's timeouts stand
     int logLevel = 1;
     std::vector<std::string> classes;  // empty: DefaultClasses()
+    bool serve = false;                // serve over WBEM instead of running one query
+    std::string listen = "127.0.0.1:5988";
+    int refreshSeconds = -1;           // -1: collect once per server lifetime
 };
 
 // Every class the plug-in serves, in the order of its constants table:

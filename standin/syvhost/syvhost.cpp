@@ -7,6 +7,7 @@
 #include "PluginLibrary.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
+#include "wbem/ServeCommand.h"
 
 #include <cstdio>
 #include <exception>
@@ -111,6 +112,17 @@ void WriteReport(const std::string& text) {
     std::fflush(stdout);
 }
 
+void ShutDown(IPluginCallbacks& plugin, syv::PluginLibrary& library) {
+    try {
+        plugin.Shutdown();
+        plugin.Release();
+    } catch (const std::exception& error) {
+        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
+    }
+    StandinHost::ClearRegisteredPlugins();
+    library.Unload();
+}
+
 int Run(const syv::HostOptions& options) {
     const std::string programFolder = syv::ProgramFolder();
     StandinHost::SetLogLevel(options.logLevel);
@@ -121,6 +133,11 @@ int Run(const syv::HostOptions& options) {
     const std::string pluginPath = options.plugin.empty() ? programFolder + "/" + kPluginFileName : options.plugin;
     std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
+    if (options.serve) {
+        syv::ServeWbem(options, *plugin);
+        ShutDown(*plugin, *library);
+        return 0;
+    }
 
     std::vector<syv::QueryReport> reports;
     bool failed = false;
@@ -142,14 +159,7 @@ int Run(const syv::HostOptions& options) {
     WriteReport(options.format == "json" ? syv::WriteJsonReport(identity, reports)
                                          : syv::WriteMofReport(identity, reports));
 
-    try {
-        plugin->Shutdown();
-        plugin->Release();
-    } catch (const std::exception& error) {
-        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
-    }
-    StandinHost::ClearRegisteredPlugins();
-    library->Unload();
+    ShutDown(*plugin, *library);
     return failed ? 1 : 0;
 }
 
