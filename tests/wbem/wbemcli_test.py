@@ -13,6 +13,7 @@ import signal
 import socket
 import subprocess
 import sys
+import time
 
 SYVHOST, EMULATOR = sys.argv[1], sys.argv[2:]
 NS = 'root/ornsg'
@@ -204,6 +205,14 @@ def main():
             answer = server.raw(request) if isinstance(request, bytes) else server.wbemcli(*request)[1]
             check(expected in answer, '%s answered %r' % (request[:80], answer[:300]))
             check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'no answer after %s' % request[:80])
+        # Past the cap of open connections, one more is refused, not queued for ever.
+        idle = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(64)]
+        check('HTTP/1.1 503' in server.raw(post(call('EnumerateClassNames'))), 'a connection past the cap was served')
+        for connection in idle:
+            connection.close()
+        # The server sees the closes in its own time.
+        check(any(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']) or time.sleep(0.2) for _ in range(50)),
+              'no answer once the connections closed')
     finally:
         check(server.stop(), 'the server did not stop cleanly on SIGTERM')
 
