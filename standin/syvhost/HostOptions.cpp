@@ -67,6 +67,11 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                    "With --serve: the address and port to listen on; port 0 picks a free one. Only loopback "
                    "addresses. Default: 127.0.0.1:5988. Example: --listen 127.0.0.1:0")
         ->type_name("ADDRESS:PORT");
+    app.add_option("--credentials", options.credentials,
+                   "With --serve: every request must carry HTTP Basic credentials of a user of FILE, whose lines "
+                   "are USER:HASH with hashes made by openssl passwd -6; the file must be readable by its owner "
+                   "only. Linux build only. Example: --credentials /etc/syvhost/users")
+        ->type_name("FILE");
     app.add_option("--refresh-seconds", options.refreshSeconds,
                    "With --serve: a request more than S seconds after the last collection first calls the "
                    "plug-in's Shutdown, so that it collects afresh. Default: collect once. Example: --refresh-seconds 300")

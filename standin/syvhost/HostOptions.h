@@ -19,6 +19,7 @@ struct HostOptions {
     bool serve = false;                // serve over WBEM instead of running one query
     std::string listen = "127.0.0.1:5988";
     int refreshSeconds = -1;           // -1: collect once per server lifetime
+    std::string credentials;           // empty: no authentication
 };
 
 // Every class the plug-in serves, in the order of its constants table:

@@ -1,11 +1,13 @@
 #include "wbem/ServeCommand.h"
 
+#include "wbem/Credentials.h"
 #include "wbem/WbemServer.h"
 
 #include <boost/asio/ip/address.hpp>
 
 #include <chrono>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 namespace syv {
@@ -21,12 +23,14 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
     boost::system::error_code parseError;
     const boost::asio::ip::address ip = boost::asio::ip::make_address(address, parseError);
     if (parseError) throw std::runtime_error("--listen: " + address + " is not an IP address");
-    // Without authentication and TLS, anyone who reaches the port reads the
-    // inventory: only this machine may.
+    std::optional<wbem::Credentials> credentials;
+    if (!options.credentials.empty()) credentials = wbem::Credentials::Read(options.credentials);
+    // Without TLS, passwords and the inventory would cross the network in
+    // clear: only this machine may connect.
     if (!ip.is_loopback()) {
         throw std::runtime_error("will not listen on " + address +
-                                 ": serving beyond the loopback address needs credentials and TLS, which this "
-                                 "build does not offer");
+                                 ": serving beyond the loopback address needs credentials and TLS, and this "
+                                 "build has no TLS");
     }
 
     // The plug-in keeps its inventories until Shutdown: with a refresh
@@ -56,10 +60,14 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
         }
         return report;
     };
-    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query);
-    const auto log = [&](int level, const std::string& text) {
+    const wbem::LogFunction log = [&](int level, const std::string& text) {
         if (level <= options.logLevel) std::cerr << "syvhost: " << text << "\n";
     };
+    wbem::PasswordCheck check;
+    if (credentials) {
+        check = [&](const std::string& user, const std::string& password) { return credentials->Accepts(user, password); };
+    }
+    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query, check, log);
     wbem::Serve(ip.to_string(), port, wbem::ServerLimits(), handler, log);
 }
 

@@ -746,6 +746,32 @@ private:
     std::vector<std::pair<std::string, const Tree*>> params_;
 };
 
+// "Basic BASE64(user:password)" into its parts; false when it is not that.
+bool SplitBasic(const std::string& header, std::string& user, std::string& password) {
+    if (header.size() < 6 || !NamesEqual(header.substr(0, 6), "Basic ")) return false;
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string decoded;
+    unsigned int bits = 0;
+    int count = 0;
+    std::size_t i = 6;
+    while (i < header.size() && header[i] == ' ') ++i;
+    for (; i < header.size() && header[i] != '='; ++i) {
+        const std::size_t value = alphabet.find(header[i]);
+        if (value == std::string::npos) return false;
+        bits = (bits << 6) | static_cast<unsigned int>(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            decoded += static_cast<char>((bits >> count) & 0xFFu);
+        }
+    }
+    const std::size_t colon = decoded.find(':');
+    if (colon == std::string::npos) return false;
+    user = decoded.substr(0, colon);
+    password = decoded.substr(colon + 1);
+    return true;
+}
+
 HttpAnswer XmlAnswer(std::string body) {
     HttpAnswer answer;
     answer.headers = {{"Content-Type", "application/xml; charset=\"utf-8\""}, {"CIMOperation", "MethodResponse"}};
@@ -755,8 +781,8 @@ HttpAnswer XmlAnswer(std::string body) {
 
 }  // namespace
 
-WbemHandler::WbemHandler(std::vector<SchemaClass> classes, QueryFunction query)
-    : classes_(std::move(classes)), query_(std::move(query)) {}
+WbemHandler::WbemHandler(std::vector<SchemaClass> classes, QueryFunction query, PasswordCheck check, LogFunction log)
+    : classes_(std::move(classes)), query_(std::move(query)), check_(std::move(check)), log_(std::move(log)) {}
 
 HttpAnswer WbemHandler::Refusal(int status, const std::string& cimError) {
     HttpAnswer answer;
@@ -766,6 +792,20 @@ HttpAnswer WbemHandler::Refusal(int status, const std::string& cimError) {
 }
 
 HttpAnswer WbemHandler::Handle(const HttpRequestView& request) const {
+    if (check_) {
+        std::string user;
+        std::string password;
+        const bool given = SplitBasic(request.authorization, user, password);
+        if (!given || !check_(user, password)) {
+            if (log_) {
+                log_(2, given ? "authentication failed for the user \"" + user + "\" from " + request.peer
+                              : "a request without credentials from " + request.peer + " was refused");
+            }
+            HttpAnswer answer = Refusal(401, "");
+            answer.headers.emplace_back("WWW-Authenticate", std::string("Basic realm=\"") + kNamespace + "\"");
+            return answer;
+        }
+    }
     if (request.method != "POST") {
         HttpAnswer answer = Refusal(405, "");
         answer.headers.emplace_back("Allow", "POST");

@@ -25,6 +25,8 @@ struct HttpRequestView {
     std::string cimOperation;
     std::string cimMethod;
     std::string cimObject;
+    std::string authorization;  // the Authorization header
+    std::string peer;           // the client's address, for the log
     std::string body;
 };
 
@@ -34,12 +36,20 @@ struct HttpAnswer {
     std::string body;
 };
 
+// Checks HTTP Basic credentials.
+typedef std::function<bool(const std::string& user, const std::string& password)> PasswordCheck;
+
+typedef std::function<void(int level, const std::string& text)> LogFunction;
+
 // The namespace served.
 extern const char* const kNamespace;
 
 class WbemHandler {
 public:
-    WbemHandler(std::vector<SchemaClass> classes, QueryFunction query);
+    // With a password check, every request must carry credentials that it
+    // accepts; failed attempts are logged at level 2, without the password.
+    WbemHandler(std::vector<SchemaClass> classes, QueryFunction query, PasswordCheck check = PasswordCheck(),
+                LogFunction log = LogFunction());
 
     HttpAnswer Handle(const HttpRequestView& request) const;
 
@@ -50,6 +60,8 @@ public:
 private:
     std::vector<SchemaClass> classes_;
     QueryFunction query_;
+    PasswordCheck check_;
+    LogFunction log_;
 };
 
 }  // namespace wbem

@@ -110,6 +110,9 @@ private:
         view->cimOperation = std::string(request["CIMOperation"]);
         view->cimMethod = std::string(request["CIMMethod"]);
         view->cimObject = std::string(request["CIMObject"]);
+        view->authorization = std::string(request[http::field::authorization]);
+        beast::error_code ignored;
+        view->peer = stream_.socket().remote_endpoint(ignored).address().to_string();
         view->body = std::move(parser_->get().body());
         const bool keepAlive = request.keep_alive();
         busy_ = true;
