@@ -13,6 +13,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 
 SYVHOST, EMULATOR = sys.argv[1], sys.argv[2:]
@@ -34,9 +35,10 @@ def report(env=None):
 
 
 class Server:
-    def __init__(self, env=None):
-        self.process = subprocess.Popen(EMULATOR + [SYVHOST, '--serve', '--listen', '127.0.0.1:0'],
-                                        stdout=subprocess.PIPE, env=env)
+    def __init__(self, env=None, args=(), stderr=None):
+        self.process = subprocess.Popen(EMULATOR + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
+                                        stdout=subprocess.PIPE, stderr=stderr, env=env)
+        self.login = ''
         ready, _, _ = select.select([self.process.stdout], [], [], LIMIT)
         line = self.process.stdout.readline().decode() if ready else ''
         if not re.fullmatch(r'http://127\.0\.0\.1:\d+\r?\n', line):
@@ -48,7 +50,8 @@ class Server:
 
     def wbemcli(self, *args):
         *flags, path = args
-        done = subprocess.run(['wbemcli', *flags, '%s/%s' % (self.url, path)], capture_output=True, text=True,
+        url = self.url.replace('//', '//' + self.login)
+        done = subprocess.run(['wbemcli', *flags, '%s/%s' % (url, path)], capture_output=True, text=True,
                               timeout=LIMIT)
         return [line for line in done.stdout.splitlines() if line], done.stdout + done.stderr
 
@@ -227,6 +230,28 @@ def main():
         check(len(got) == len(iscsi) > 0, 'after a failed query: %s' % got)
     finally:
         failing.stop()
+    # Refused at the start: exit status 2 and the reason.
+    refusals = [(['--listen', '0.0.0.0:0'], 'loopback')]
+    if not EMULATOR:  # the Windows build verifies no password hashes
+        users = os.path.join(tempfile.mkdtemp(), 'users')
+        hashed = subprocess.run(['openssl', 'passwd', '-6', 'secret'], capture_output=True, text=True, check=True)
+        with open(users, 'w') as f:
+            f.write('# made by openssl passwd -6\nops:%s\n' % hashed.stdout.strip())
+        os.chmod(users, 0o640)
+        refusals.append((['--credentials', users], 'others than its owner'))
+    for args, reason in refusals:
+        done = subprocess.run(EMULATOR + [SYVHOST, '--serve', *args], capture_output=True, text=True, timeout=LIMIT)
+        check(done.returncode == 2 and reason in done.stderr, '%s: %d %s' % (args, done.returncode, done.stderr))
+    if not EMULATOR:
+        os.chmod(users, 0o600)
+        guarded = Server(args=['--credentials', users, '--log-level', '2'], stderr=subprocess.PIPE)
+        for login, answer in [('ops:secret@', guarded.hostport), ('ops:wrong@', 'Invalid username/password'),
+                              ('', 'Username/password required'), ('nobody:secret@', 'Invalid username/password')]:
+            guarded.login = login
+            check(answer in guarded.wbemcli('ecn', NS)[1], 'logged in as %r' % login)
+        guarded.stop()
+        log = guarded.process.stderr.read().decode()
+        check('"ops"' in log and 'wrong' not in log, 'failed logins logged as %r' % log)
     print('%d failures' % len(failures))
     return 1 if failures else 0
 
