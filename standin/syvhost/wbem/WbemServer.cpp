@@ -27,6 +27,26 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
+HttpRequestView ViewOf(http::request<http::string_body>& request, const std::string& peer) {
+    HttpRequestView view;
+    view.method = std::string(request.method_string());
+    view.target = std::string(request.target());
+    view.host = std::string(request[http::field::host]);
+    view.cimOperation = std::string(request["CIMOperation"]);
+    view.cimMethod = std::string(request["CIMMethod"]);
+    view.cimObject = std::string(request["CIMObject"]);
+    view.authorization = std::string(request[http::field::authorization]);
+    view.peer = peer;
+    view.body = std::move(request.body());
+    return view;
+}
+
+// What a request that could not be read gets.
+HttpAnswer RefusalFor(beast::error_code error) {
+    if (error == http::error::body_limit) return WbemHandler::Refusal(413, "");
+    return WbemHandler::Refusal(400, "request-not-well-formed");
+}
+
 struct Shared {
     asio::io_context& network;
     asio::io_context& plugin;  // one thread: requests are handled one at a time
@@ -93,28 +113,15 @@ private:
             error == asio::error::connection_reset || error == asio::error::eof || shared_.stopping) {
             return;  // closed, idle too long, or the server stops
         }
-        if (error == http::error::body_limit) {
-            shared_.log(2, "a request body over the limit was refused");
-            return Answer(WbemHandler::Refusal(413, ""), false);
-        }
-        shared_.log(2, "an unreadable HTTP request was refused: " + error.message());
-        Answer(WbemHandler::Refusal(400, "request-not-well-formed"), false);
+        shared_.log(2, "a request was refused: " + error.message());
+        Answer(RefusalFor(error), false);
     }
 
     void Handle() {
-        const http::request<http::string_body>& request = parser_->get();
-        auto view = std::make_shared<HttpRequestView>();
-        view->method = std::string(request.method_string());
-        view->target = std::string(request.target());
-        view->host = std::string(request[http::field::host]);
-        view->cimOperation = std::string(request["CIMOperation"]);
-        view->cimMethod = std::string(request["CIMMethod"]);
-        view->cimObject = std::string(request["CIMObject"]);
-        view->authorization = std::string(request[http::field::authorization]);
         beast::error_code ignored;
-        view->peer = stream_.socket().remote_endpoint(ignored).address().to_string();
-        view->body = std::move(parser_->get().body());
-        const bool keepAlive = request.keep_alive();
+        const std::string peer = stream_.socket().remote_endpoint(ignored).address().to_string();
+        const bool keepAlive = parser_->get().keep_alive();
+        auto view = std::make_shared<HttpRequestView>(ViewOf(parser_->get(), peer));
         busy_ = true;
         // The network thread must not run out of work while the plug-in thread
         // holds the request.
@@ -204,6 +211,22 @@ private:
 };
 
 }  // namespace
+
+HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const ServerLimits& limits) {
+    http::request_parser<http::string_body> parser;
+    parser.body_limit(limits.maxBodyBytes);
+    parser.eager(true);
+    beast::error_code error;
+    for (std::size_t at = 0; at < bytes.size() && !parser.is_done();) {
+        const std::size_t used = parser.put(asio::buffer(bytes.data() + at, bytes.size() - at), error);
+        if (error == http::error::need_more) error = {};
+        if (error || used == 0) break;
+        at += used;
+    }
+    if (!error && !parser.is_done()) parser.put_eof(error);
+    if (error) return RefusalFor(error);
+    return handler.Handle(ViewOf(parser.get(), "127.0.0.1"));
+}
 
 void SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port) {
     const std::size_t colon = listen.rfind(':');

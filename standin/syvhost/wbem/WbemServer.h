@@ -19,6 +19,10 @@ struct ServerLimits {
     std::size_t maxConnections = 64;  // further connections get 503
 };
 
+// The answer a connection gets for these bytes when they are its whole
+// request: the server's own HTTP reading and limits, without a socket.
+HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const ServerLimits& limits);
+
 // "ADDRESS:PORT" ("[::1]:5988" for IPv6) into its parts; throws
 // std::invalid_argument naming what is wrong.
 void SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port);
