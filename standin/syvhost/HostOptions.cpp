@@ -72,6 +72,16 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                    "are USER:HASH with hashes made by openssl passwd -6; the file must be readable by its owner "
                    "only. Linux build only. Example: --credentials /etc/syvhost/users")
         ->type_name("FILE");
+    CLI::Option* certificate =
+        app.add_option("--tls-cert", options.tlsCertificate,
+                       "With --serve: serves HTTPS with this PEM certificate chain (with --tls-key). Linux build "
+                       "only. Example: --tls-cert server.pem")
+            ->type_name("FILE");
+    app.add_option("--tls-key", options.tlsKey,
+                   "With --serve and --tls-cert: the certificate's PEM private key. Example: --tls-key server.key")
+        ->type_name("FILE")
+        ->needs(certificate);
+    certificate->needs("--tls-key");
     app.add_option("--refresh-seconds", options.refreshSeconds,
                    "With --serve: a request more than S seconds after the last collection first calls the "
                    "plug-in's Shutdown, so that it collects afresh. Default: collect once. Example: --refresh-seconds 300")

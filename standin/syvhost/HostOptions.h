@@ -20,6 +20,8 @@ struct HostOptions {
     std::string listen = "127.0.0.1:5988";
     int refreshSeconds = -1;           // -1: collect once per server lifetime
     std::string credentials;           // empty: no authentication
+    std::string tlsCertificate;        // both empty: plain HTTP
+    std::string tlsKey;
 };
 
 // Every class the plug-in serves, in the order of its constants table:

@@ -41,17 +41,18 @@ class Server:
         self.login = ''
         ready, _, _ = select.select([self.process.stdout], [], [], LIMIT)
         line = self.process.stdout.readline().decode() if ready else ''
-        if not re.fullmatch(r'http://127\.0\.0\.1:\d+\r?\n', line):
+        if not re.fullmatch(r'https?://127\.0\.0\.1:\d+\r?\n', line):
             self.process.kill()
             sys.exit('the server printed %r, not its URL' % line)
         self.url = line.strip()
         self.port = int(self.url.rsplit(':', 1)[1])
-        self.hostport = self.url[len('http://'):]
+        self.hostport = self.url.split('//', 1)[1]
 
     def wbemcli(self, *args):
         *flags, path = args
         url = self.url.replace('//', '//' + self.login)
-        done = subprocess.run(['wbemcli', *flags, '%s/%s' % (url, path)], capture_output=True, text=True,
+        tls = ['-noverify'] if url.startswith('https') else []  # the test's own certificate
+        done = subprocess.run(['wbemcli', *tls, *flags, '%s/%s' % (url, path)], capture_output=True, text=True,
                               timeout=LIMIT)
         return [line for line in done.stdout.splitlines() if line], done.stdout + done.stderr
 
@@ -244,14 +245,18 @@ def main():
         check(done.returncode == 2 and reason in done.stderr, '%s: %d %s' % (args, done.returncode, done.stderr))
     if not EMULATOR:
         os.chmod(users, 0o600)
-        guarded = Server(args=['--credentials', users, '--log-level', '2'], stderr=subprocess.PIPE)
+        key, certificate = users + '.key', users + '.pem'
+        subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', key, '-out', certificate,
+                        '-subj', '/CN=127.0.0.1', '-days', '1'], capture_output=True, check=True, timeout=LIMIT)
+        guarded = Server(args=['--credentials', users, '--tls-cert', certificate, '--tls-key', key, '--log-level', '2'],
+                         stderr=subprocess.PIPE)
         for login, answer in [('ops:secret@', guarded.hostport), ('ops:wrong@', 'Invalid username/password'),
                               ('', 'Username/password required'), ('nobody:secret@', 'Invalid username/password')]:
             guarded.login = login
             check(answer in guarded.wbemcli('ecn', NS)[1], 'logged in as %r' % login)
         guarded.stop()
         log = guarded.process.stderr.read().decode()
-        check('"ops"' in log and 'wrong' not in log, 'failed logins logged as %r' % log)
+        check(guarded.url.startswith('https:') and '"ops"' in log and 'wrong' not in log, 'logged as %r' % log)
     print('%d failures' % len(failures))
     return 1 if failures else 0
 

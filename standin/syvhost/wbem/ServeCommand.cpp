@@ -25,12 +25,11 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
     if (parseError) throw std::runtime_error("--listen: " + address + " is not an IP address");
     std::optional<wbem::Credentials> credentials;
     if (!options.credentials.empty()) credentials = wbem::Credentials::Read(options.credentials);
-    // Without TLS, passwords and the inventory would cross the network in
-    // clear: only this machine may connect.
-    if (!ip.is_loopback()) {
+    // Beyond this machine, only known users may read the inventory, and
+    // neither their passwords nor the inventory may cross the network in clear.
+    if (!ip.is_loopback() && (!credentials || options.tlsCertificate.empty())) {
         throw std::runtime_error("will not listen on " + address +
-                                 ": serving beyond the loopback address needs credentials and TLS, and this "
-                                 "build has no TLS");
+                                 ": serving beyond the loopback address needs --credentials and --tls-cert/--tls-key");
     }
 
     // The plug-in keeps its inventories until Shutdown: with a refresh
@@ -68,7 +67,8 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
         check = [&](const std::string& user, const std::string& password) { return credentials->Accepts(user, password); };
     }
     const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query, check, log);
-    wbem::Serve(ip.to_string(), port, wbem::ServerLimits(), handler, log);
+    wbem::Serve(ip.to_string(), port, wbem::ServerLimits(), wbem::TlsFiles{options.tlsCertificate, options.tlsKey},
+                handler, log);
 }
 
 }  // namespace syv

@@ -19,6 +19,13 @@ struct ServerLimits {
     std::size_t maxConnections = 64;  // further connections get 503
 };
 
+// PEM files of the server's certificate chain and private key; empty: plain
+// HTTP. Builds without TLS refuse them.
+struct TlsFiles {
+    std::string certificate;
+    std::string key;
+};
+
 // The answer a connection gets for these bytes when they are its whole
 // request: the server's own HTTP reading and limits, without a socket.
 HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const ServerLimits& limits);
@@ -31,8 +38,8 @@ void SplitListenAddress(const std::string& listen, std::string& address, unsigne
 // until SIGINT or SIGTERM (Ctrl+C or Ctrl+Break on Windows). Returns once the
 // request in progress is answered. log(level, text) reports refused requests.
 // Throws std::runtime_error when it cannot listen.
-void Serve(const std::string& address, unsigned short port, const ServerLimits& limits, const WbemHandler& handler,
-           const std::function<void(int, const std::string&)>& log);
+void Serve(const std::string& address, unsigned short port, const ServerLimits& limits, const TlsFiles& tls,
+           const WbemHandler& handler, const std::function<void(int, const std::string&)>& log);
 
 }  // namespace wbem
 }  // namespace syv
