@@ -14,8 +14,8 @@ namespace wbem {
 
 Credentials Credentials::Read(const std::string& file) {
 #ifdef _WIN32
-    throw std::runtime_error("--credentials: this build cannot verify password hashes; serve the loopback address "
-                             "without credentials");
+    throw std::runtime_error("--credentials " + file + ": this build cannot verify password hashes; serve the "
+                             "loopback address without credentials");
 #else
     namespace fs = std::filesystem;
     std::error_code error;
