@@ -29,6 +29,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 const syv::wbem::WbemHandler* g_handler = nullptr;
+velkor::TQLogicControllerPluginCallbacks* g_plugin = nullptr;
 
 }  // namespace
 
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
         return path.find("iscli") != std::string::npos ? iscli : scli;
     });
     syv::StandinHost::ClearRegisteredPlugins();
-    new velkor::TQLogicControllerPluginCallbacks();  // registers itself for the whole run
+    g_plugin = new velkor::TQLogicControllerPluginCallbacks();  // registers itself for the whole run
     g_handler = new syv::wbem::WbemHandler(syv::StandinHost::GetSchemaClasses(), syv::StandinHost::RunQuery);
     return 0;
 }
