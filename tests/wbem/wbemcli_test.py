@@ -9,6 +9,7 @@ import json
 import os
 import re
 import select
+import shutil
 import signal
 import socket
 import subprocess
@@ -231,6 +232,21 @@ def main():
         check(len(got) == len(iscsi) > 0, 'after a failed query: %s' % got)
     finally:
         failing.stop()
+    # Collected once, the adapters stay as they were; with a refresh period of
+    # 0 every request after a collection collects again and sees the new ones.
+    transcripts = os.path.join(os.path.dirname(os.path.abspath(__file__)), '../../standin/tools/transcripts')
+    for args, adapters_later in [([], 3), (['--refresh-seconds', '0'], 16)]:
+        transcript = os.path.join(tempfile.mkdtemp(), 'scli.txt')
+        shutil.copy(os.path.join(transcripts, 'scli.txt'), transcript)
+        refreshing = Server(dict(os.environ, SCLI_TRANSCRIPT=transcript), args)
+        try:
+            first = refreshing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[0]
+            shutil.copy(os.path.join(transcripts, 'scli-sixteen-adapters.txt'), transcript)
+            later = refreshing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[0]
+            check((len(first), len(later)) == (3, adapters_later), '%s: %d then %d' % (args, len(first), len(later)))
+        finally:
+            refreshing.stop()
+
     # Refused at the start: exit status 2 and the reason.
     refusals = [(['--listen', '0.0.0.0:0'], 'loopback')]
     if not EMULATOR:  # the Windows build verifies no password hashes
