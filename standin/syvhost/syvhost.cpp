@@ -134,7 +134,13 @@ int Run(const syv::HostOptions& options) {
     std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
     if (options.serve) {
-        syv::ServeWbem(options, *plugin);
+        try {
+            syv::ServeWbem(options, *plugin);
+        } catch (const std::exception& error) {
+            // Refused settings or a port in use: the plug-in still goes as it came.
+            ShutDown(*plugin, *library);
+            throw HostError{error.what()};
+        }
         ShutDown(*plugin, *library);
         return 0;
     }
