@@ -38,6 +38,7 @@ TEST(XmlText, DepthCountsOpenElementsOnly) {
         {"<?xml version=\"1.0\"?><!-- c --><a><b/><c><d x=\"1\"/></c></a>", 2},
         {"<a><a><a></a></a></a><b/>", 3},
         {"</a></a><a>", 1},
+        {"<a x=\"/>\"><b y='>'><c/></b></a>", 2},  // quoted values hide '>' and "/>"
         {"<a", 0},
         {"<", 0},
     };

@@ -84,8 +84,19 @@ std::size_t ElementDepth(std::string_view document) {
             depth -= depth > 0 ? 1 : 0;
             continue;
         }
-        const std::size_t end = document.find('>', i);
-        if (end == std::string_view::npos) break;
+        // The tag ends at the first '>' outside quoted attribute values, which
+        // may hold '>' and "/>" themselves.
+        char quote = 0;
+        std::size_t end = i + 1;
+        for (; end < document.size() && (quote || document[end] != '>'); ++end) {
+            const char c = document[end];
+            if (quote) {
+                quote = c == quote ? 0 : quote;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            }
+        }
+        if (end >= document.size()) break;
         if (document[end - 1] != '/') deepest = std::max(deepest, ++depth);
         i = end;
     }
