@@ -210,6 +210,10 @@ def main():
             answer = server.raw(request) if isinstance(request, bytes) else server.wbemcli(*request)[1]
             check(expected in answer, '%s answered %r' % (request[:80], answer[:300]))
             check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'no answer after %s' % request[:80])
+        # A client that sends half a request holds no one else up.
+        with socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) as slow:
+            slow.sendall(post(call('EnumerateClassNames'))[:60])
+            check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'a half-sent request blocked others')
         # Past the cap of open connections, one more is refused, not queued for ever.
         idle = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(64)]
         check('HTTP/1.1 503' in server.raw(post(call('EnumerateClassNames'))), 'a connection past the cap was served')
