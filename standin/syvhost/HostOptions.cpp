@@ -64,8 +64,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                  "Serves the plug-in's instances to WBEM clients (CIM-XML over HTTP) until SIGINT or SIGTERM, "
                  "instead of running one query. Prints the base URL as one line once it listens.");
     app.add_option("--listen", options.listen,
-                   "With --serve: the address and port to listen on; port 0 picks a free one. Only loopback "
-                   "addresses. Default: 127.0.0.1:5988. Example: --listen 127.0.0.1:0")
+                   "With --serve: the address and port to listen on; port 0 picks a free one. Addresses other "
+                   "than loopback need --credentials and TLS. Default: 127.0.0.1:5988. Example: --listen 127.0.0.1:0")
         ->type_name("ADDRESS:PORT");
     app.add_option("--credentials", options.credentials,
                    "With --serve: every request must carry HTTP Basic credentials of a user of FILE, whose lines "
