@@ -102,6 +102,37 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->transform(WholeNumber(0, std::numeric_limits<int>::max()));
     app.add_flag("--version", options.version,
                  "Prints syvhost's version and the loaded plug-in's name, version and revision, and exits.");
+    app.add_flag("--serve", options.serve,
+                 "Serves the plug-in's instances to WBEM clients (CIM-XML over HTTP) until SIGINT or SIGTERM, "
+                 "instead of running one query. Prints the base URL as one line once it listens.");
+    app.add_option("--listen", options.listen,
+                   "With --serve: the address and port to listen on; port 0 picks a free one. Addresses other "
+                   "than loopback need --credentials and TLS. Default: 127.0.0.1:5988. Example: --listen 127.0.0.1:0")
+        ->type_name("ADDRESS:PORT")
+        ->check(NotEmpty());
+    app.add_option("--credentials", options.credentials,
+                   "With --serve: every request must carry HTTP Basic credentials of a user of FILE, whose lines "
+                   "are USER:HASH with hashes made by openssl passwd -6; the file must be readable by its owner "
+                   "only. Linux build only. Example: --credentials /etc/syvhost/users")
+        ->type_name("FILE")
+        ->check(NotEmpty());
+    CLI::Option* certificate =
+        app.add_option("--tls-cert", options.tlsCertificate,
+                       "With --serve: serves HTTPS with this PEM certificate chain (with --tls-key). Linux build "
+                       "only. Example: --tls-cert server.pem")
+            ->type_name("FILE")
+            ->check(NotEmpty());
+    app.add_option("--tls-key", options.tlsKey,
+                   "With --serve and --tls-cert: the certificate's PEM private key. Example: --tls-key server.key")
+        ->type_name("FILE")
+        ->check(NotEmpty())
+        ->needs(certificate);
+    certificate->needs("--tls-key");
+    app.add_option("--refresh-seconds", options.refreshSeconds,
+                   "With --serve: a request more than S seconds after the last collection first calls the "
+                   "plug-in's Shutdown, so that it collects afresh. Default: collect once. Example: --refresh-seconds 300")
+        ->type_name("S")
+        ->transform(WholeNumber(0, std::numeric_limits<int>::max()));
     app.add_option("classes", options.classes,
                    "The classes of the query, in order, passed on exactly as typed. Default: all twelve classes "
                    "the plug-in serves. Example: ORNSG_QLogicFibreChannelSCSIProtocolController")
@@ -112,7 +143,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         "Examples:\n"
         "  syvhost\n"
         "  syvhost --format json ORNSG_QLogicIScsiSCSIProtocolController\n"
-        "  syvhost --tools /mnt/vendor-tools --max-tool-seconds 60\n");
+        "  syvhost --tools /mnt/vendor-tools --max-tool-seconds 60\n"
+        "  syvhost --serve --listen 127.0.0.1:0\n");
 
     try {
         app.parse(argc, argv);

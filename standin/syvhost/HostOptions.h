@@ -17,6 +17,12 @@ struct HostOptions {
     int logLevel = 1;
     bool version = false;              // print the versions instead of querying
     std::vector<std::string> classes;  // empty: every served class
+    bool serve = false;                // serve over WBEM instead of running one query
+    std::string listen = "127.0.0.1:5988";
+    int refreshSeconds = -1;           // -1: collect once per server lifetime
+    std::string credentials;           // empty: no authentication
+    std::string tlsCertificate;        // both empty: plain HTTP
+    std::string tlsKey;
 };
 
 // The parse's outcome: run with the options, or end at once with the exit

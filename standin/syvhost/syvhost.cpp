@@ -12,6 +12,7 @@
 #include "VelkorVersion.h"
 #include "host/Host.h"
 #include "syvcore/StandinHost.h"
+#include "wbem/ServeCommand.h"
 
 #include <csignal>
 #include <cstdio>
@@ -156,6 +157,17 @@ int Run(const syv::HostOptions& options) {
 
     std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
+    if (options.serve) {
+        try {
+            syv::ServeWbem(options, *plugin);
+        } catch (const std::exception& error) {
+            // Refused settings or a port in use: the plug-in still goes as it came.
+            Unload(*plugin, *library);
+            throw HostError{error.what()};
+        }
+        Unload(*plugin, *library);
+        return 0;
+    }
 
     // Each instance is written as it is committed; a failed write stops the
     // queries.

@@ -27,6 +27,7 @@ public:
     const std::string& GetName() const override;
 
     void SetSchema(boost::shared_ptr<const Schema> schema) { schema_ = std::move(schema); }
+    const boost::shared_ptr<const Schema>& GetSchema() const { return schema_; }
 
 private:
     boost::shared_ptr<const Schema> schema_;

@@ -1,5 +1,6 @@
 #include "syvcore/StandinHost.h"
 
+#include "CIMTypeNames.h"
 #include "CoreLogger.h"
 #include "HostState.h"
 #include "PluginManager.h"
@@ -102,6 +103,32 @@ std::vector<NORNSYV20::IPluginCallbacks*> StandinHost::GetRegisteredPlugins() {
 void StandinHost::ClearRegisteredPlugins() { detail::ThePluginManager()->Clear(); }
 
 boost::shared_ptr<NORNSYV20::ICIMNamespace> StandinHost::GetNamespace() { return detail::TheQueryNamespace(); }
+
+std::vector<SchemaClass> StandinHost::GetSchemaClasses() {
+    std::vector<SchemaClass> result;
+    const boost::shared_ptr<const detail::Schema> schema = detail::TheQueryNamespace()->GetSchema();
+    if (!schema) return result;
+    for (const std::string& name : schema->ClassNames()) {
+        const detail::ClassDefinition& cls = *schema->FindClass(name);
+        SchemaClass out{cls.name, cls.superclass, cls.isAssociation, {}};
+        for (const detail::ClassDefinition::Member& member : cls.members) {
+            const detail::PropertyDefinition& declared = *member.declared;
+            std::string origin = cls.name;
+            bool local = false;
+            for (const detail::ClassDefinition* c = &cls; c; c = c->parent) {
+                for (const detail::PropertyDefinition& p : c->properties) {
+                    if (p.name != declared.name) continue;
+                    origin = c->name;
+                    local = local || c == &cls;
+                }
+            }
+            out.properties.push_back({declared.name, detail::CIMTypeName(declared.type), declared.isArray,
+                                      declared.referenceClass, member.isKey, origin, local});
+        }
+        result.push_back(std::move(out));
+    }
+    return result;
+}
 
 QueryObserver::~QueryObserver() = default;
 

@@ -1,0 +1,74 @@
+#include "wbem/ServeCommand.h"
+
+#include "wbem/Credentials.h"
+#include "wbem/WbemServer.h"
+
+#include <boost/asio/ip/address.hpp>
+
+#include <chrono>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+
+namespace syv {
+
+void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) {
+    std::string address;
+    unsigned short port = 0;
+    try {
+        wbem::SplitListenAddress(options.listen, address, port);
+    } catch (const std::invalid_argument& error) {
+        throw std::runtime_error(error.what());
+    }
+    boost::system::error_code parseError;
+    const boost::asio::ip::address ip = boost::asio::ip::make_address(address, parseError);
+    if (parseError) throw std::runtime_error("--listen: " + address + " is not an IP address");
+    std::optional<wbem::Credentials> credentials;
+    if (!options.credentials.empty()) credentials = wbem::Credentials::Read(options.credentials);
+    // Beyond this machine, only known users may read the inventory, and
+    // neither their passwords nor the inventory may cross the network in clear.
+    if (!ip.is_loopback() && (!credentials || options.tlsCertificate.empty())) {
+        throw std::runtime_error("will not listen on " + address +
+                                 ": serving beyond the loopback address needs --credentials and --tls-cert/--tls-key");
+    }
+
+    // The plug-in keeps its inventories until Shutdown: with a refresh
+    // period, the first query after it has passed collects afresh.
+    using Clock = std::chrono::steady_clock;
+    bool collected = false;
+    Clock::time_point collectedAt;
+    const wbem::QueryFunction query = [&](const std::vector<std::string>& classes) {
+        if (collected && options.refreshSeconds >= 0 &&
+            Clock::now() - collectedAt > std::chrono::seconds(options.refreshSeconds)) {
+            try {
+                plugin.Shutdown();
+            } catch (const std::exception& error) {
+                QueryReport failed;
+                failed.failed = true;
+                failed.status = 1;
+                failed.message = std::string("the plug-in failed to shut down: ") + error.what();
+                return failed;
+            }
+            collected = false;
+        }
+        const Clock::time_point start = Clock::now();
+        QueryReport report = StandinHost::RunQuery(classes);
+        if (!collected && !report.failed) {
+            collected = true;
+            collectedAt = start;
+        }
+        return report;
+    };
+    const wbem::LogFunction log = [&](int level, const std::string& text) {
+        if (level <= options.logLevel) std::cerr << "syvhost: " << text << "\n";
+    };
+    wbem::PasswordCheck check;
+    if (credentials) {
+        check = [&](const std::string& user, const std::string& password) { return credentials->Accepts(user, password); };
+    }
+    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query, check, log);
+    wbem::Serve(ip.to_string(), port, wbem::ServerLimits(), wbem::TlsFiles{options.tlsCertificate, options.tlsKey},
+                handler, log);
+}
+
+}  // namespace syv

@@ -1,0 +1,285 @@
+#!/usr/bin/env python3
+"""syvhost --serve queried by wbemcli, a client written elsewhere: what it prints
+must be what syvhost's JSON report holds for the same tools, and every refused
+request leaves the server answering.
+
+Usage: wbemcli_test.py SYVHOST [EMULATOR ...]  (the emulator runs syvhost.exe under Wine)
+"""
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SYVHOST, EMULATOR = sys.argv[1], sys.argv[2:]
+NS = 'root/ornsg'
+LIMIT = 120  # seconds for any one child; under Wine a start takes several
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print('FAIL:', what, file=sys.stderr)
+
+
+def report(env=None):
+    out = subprocess.run(EMULATOR + [SYVHOST, '--format', 'json'], capture_output=True, timeout=LIMIT,
+                         env=env).stdout
+    return json.loads(out)['queries'][0]
+
+
+class Server:
+    def __init__(self, env=None, args=(), stderr=None):
+        self.process = subprocess.Popen(EMULATOR + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
+                                        stdout=subprocess.PIPE, stderr=stderr, env=env)
+        self.login = ''
+        ready, _, _ = select.select([self.process.stdout], [], [], LIMIT)
+        line = self.process.stdout.readline().decode() if ready else ''
+        if not re.fullmatch(r'https?://127\.0\.0\.1:\d+\r?\n', line):
+            self.process.kill()
+            sys.exit('the server printed %r, not its URL' % line)
+        self.url = line.strip()
+        self.port = int(self.url.rsplit(':', 1)[1])
+        self.hostport = self.url.split('//', 1)[1]
+
+    def wbemcli(self, *args):
+        *flags, path = args
+        url = self.url.replace('//', '//' + self.login)
+        tls = ['-noverify'] if url.startswith('https') else []  # the test's own certificate
+        done = subprocess.run(['wbemcli', *tls, *flags, '%s/%s' % (url, path)], capture_output=True, text=True,
+                              timeout=LIMIT)
+        return [line for line in done.stdout.splitlines() if line], done.stdout + done.stderr
+
+    def raw(self, data):
+        with socket.create_connection(('127.0.0.1', self.port), timeout=LIMIT) as s:
+            s.sendall(data)
+            answer = b''
+            while chunk := s.recv(65536):
+                answer += chunk
+        return answer.decode('utf-8', 'replace')
+
+    def stop(self):
+        if EMULATOR:  # Wine gives no console signal to send from here
+            self.process.kill()
+            return self.process.wait(LIMIT) is not None
+        self.process.send_signal(signal.SIGTERM)
+        return self.process.wait(LIMIT) == 0 and self.process.stdout.read() == b''
+
+
+# ---- syvcore's object paths, and how wbemcli prints them ----
+
+def parse_path(path):
+    ns, rest = path.split(':', 1)
+    cls, _, keys = rest.partition('.')
+    parsed, i = [], 0
+    while i < len(keys):
+        eq = keys.index('=', i)
+        name, i = keys[i:eq], eq + 1
+        if keys[i] == '"':
+            text, i = '', i + 1
+            while keys[i] != '"':
+                i += keys[i] == '\\'
+                text, i = text + keys[i], i + 1
+            value, i = (parse_path(text) if text.startswith(NS + ':') else text), i + 1
+        else:
+            digits = re.match(r'\d+', keys[i:]).group()
+            value, i = int(digits), i + len(digits)
+        parsed.append((name, value))
+        i += 1
+    return ns, cls, parsed
+
+
+def shown(value):
+    if isinstance(value, tuple):
+        return shown_path(value)
+    return str(value) if isinstance(value, int) else '"%s"' % value
+
+
+def shown_path(path):
+    ns, cls, keys = parse_path(path) if isinstance(path, str) else path
+    return '%s:%s.%s' % (ns, cls, ','.join('%s=%s' % (k, shown(v)) for k, v in keys) or '*KEYBINDING="MISSING*"')
+
+
+def shown_property(p):
+    if p['type'] == 'reference':
+        return shown_path(p['value'])
+    if p['type'].endswith('[]'):
+        return ','.join(shown(v) for v in p['value'])
+    return shown(p['value'])
+
+
+# ---- the comparison ----
+
+def compare(server, query):
+    instances = query['instances']
+    by_path = {i['path']: i for i in instances}
+    name_line = lambda path: '%s/%s' % (server.hostport, shown_path(path))
+    line = lambda i: '%s %s' % (name_line(i['path']),
+                                ','.join('%s=%s' % (p['name'], shown_property(p)) for p in i['properties']))
+    classes = query['classes']
+    names, _ = server.wbemcli('ecn', NS)
+    check(sorted(names) == sorted('%s/%s:%s' % (server.hostport, NS, c) for c in classes), 'ecn: %s' % names)
+    for cls in classes:
+        of_class = [i for i in instances if i['class'] == cls]
+        check(len(of_class) > 0, 'the report has no %s' % cls)
+        got, _ = server.wbemcli('ein', '%s:%s' % (NS, cls))
+        check(got == [name_line(i['path']) for i in of_class], 'ein %s: %s' % (cls, got))
+        got, _ = server.wbemcli('ei', '%s:%s' % (NS, cls))
+        check(got == [line(i) for i in of_class], 'ei %s: %s' % (cls, got))
+        got, _ = server.wbemcli('gc', '%s:%s' % (NS, cls))
+        declared = set(re.findall(r'(\w+)=', got[0].split(' ', 1)[1])) if got and ' ' in got[0] else set()
+        check(declared >= {p['name'] for i in of_class for p in i['properties']}, 'gc %s: %s' % (cls, got))
+
+    links = [i for i in instances if any(p['type'] == 'reference' for p in i['properties'])]
+    ends = lambda link: {p['name']: p['value'] for p in link['properties'] if p['type'] == 'reference'}
+    for path, instance in by_path.items():
+        if instance in links:
+            continue
+        if parse_path(path)[2] and '"' not in ''.join(str(v) for _, v in parse_path(path)[2]):
+            got, _ = server.wbemcli('gi', shown_path(path))  # wbemcli prints the path as it read it, then the instance
+            properties = line(instance)[len(name_line(path)):]
+            check(len(got) == 1 and got[0].endswith(properties), 'gi %s: %s' % (path, got))
+        if not any(path in ends(link).values() for link in links):
+            continue
+        # A firmware link filter answers nothing from a BIOS element, and a
+        # result class filter keeps one kind of far end.
+        assoc = 'ORNSG_QLogic%sControllerFirmware' % ('IScsi' if 'IScsi' in instance['class'] else 'FibreChannel')
+        far_class = next(by_path[p]['class'] for l in links for p in ends(l).values() if path in ends(l).values()
+                         and p != path)
+        for op, flags in [('ain', []), ('ain', ['-ac', assoc]), ('ai', ['-ac', assoc]), ('ai', ['-arc', far_class]),
+                          ('ain', ['-arc', far_class]), ('rin', []), ('rin', ['-arc', assoc]), ('ri', ['-arc', assoc])]:
+            filter_class = flags[1] if flags else None
+            link_filter = filter_class if op.startswith('r') or flags[:1] == ['-ac'] else None
+            mine = [l for l in links if path in ends(l).values() and link_filter in (None, l['class'])]
+            if op.startswith('r'):
+                expected = [name_line(l['path']) if op == 'rin' else line(l) for l in mine]
+            else:
+                far = [p for l in mine for role, p in ends(l).items() if p != path and
+                       (flags[:1] != ['-arc'] or by_path[p]['class'] == filter_class)]
+                expected = [name_line(p) if op == 'ain' else line(by_path[p]) for p in far]
+            got, _ = server.wbemcli(op, *flags, shown_path(path))
+            check(sorted(got) == sorted(expected), '%s %s %s: %s, not %s' % (op, flags, path, got, expected))
+
+
+def post(body, method='EnumerateClassNames', length=None, extra=''):
+    body = body.encode()
+    return ('POST /cimom HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: application/xml\r\n'
+            'CIMOperation: MethodCall\r\nCIMMethod: %s\r\nCIMObject: root%%2Fornsg\r\n%sContent-Length: %d\r\n\r\n'
+            % (method, extra, len(body) if length is None else length)).encode() + body
+
+
+def call(method, params=''):
+    return ('<?xml version="1.0"?><CIM CIMVERSION="2.0" DTDVERSION="2.0"><MESSAGE ID="1" PROTOCOLVERSION="1.0">'
+            '<SIMPLEREQ><IMETHODCALL NAME="%s"><LOCALNAMESPACEPATH><NAMESPACE NAME="root"/><NAMESPACE NAME="ornsg"/>'
+            '</LOCALNAMESPACEPATH>%s</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>' % (method, params))
+
+
+CONTROLLER = 'ORNSG_QLogicFibreChannelSCSIProtocolController'
+ISCSI_CONTROLLER = 'ORNSG_QLogicIScsiSCSIProtocolController'
+ERRORS = [  # what is sent, what the answer holds
+    (['ei', NS + ':NoSuchClass'], 'CIM_ERR_INVALID_CLASS'),
+    (['ein', 'root/other:' + CONTROLLER], 'CIM_ERR_INVALID_NAMESPACE'),
+    (['gi', NS + ':%s.CreationClassName="%s",DeviceID="none",SystemCreationClassName="ORN",SystemName="LOCALHOST"'
+      % (CONTROLLER, CONTROLLER)], 'CIM_ERR_NOT_FOUND'),
+    (post('<CIM><MESSAGE>'), 'HTTP/1.1 400 Bad Request\r\nCIMError: request-not-well-formed'),
+    (post('<CIM/>'), 'HTTP/1.1 400 Bad Request\r\nCIMError: request-not-valid'),
+    (post('<a>' * 100 + '</a>' * 100), 'CIMError: request-not-well-formed'),
+    (post(call('EnumerateClassNames'), method='GetClass'), 'CIMError: header-mismatch'),
+    (post(call('DeleteInstance'), method='DeleteInstance'), 'ERROR CODE="7"'),
+    (post(call('GetInstance', '<IPARAMVALUE NAME="InstanceName"><INSTANCENAME CLASSNAME="%s"><KEYBINDING NAME="DeviceID">'
+               '<KEYVALUE>x</KEYVALUE></KEYBINDING></INSTANCENAME></IPARAMVALUE>' % CONTROLLER), method='GetInstance'),
+     'ERROR CODE="6"'),
+    (post('x', length=1024 * 1024 + 1), 'HTTP/1.1 413 Payload Too Large'),
+    (b'NOT HTTP AT ALL\r\n\r\n', 'HTTP/1.1 400 Bad Request'),
+]
+
+
+def main():
+    query = report()
+    server = Server()
+    try:
+        compare(server, query)
+        for request, expected in ERRORS:
+            answer = server.raw(request) if isinstance(request, bytes) else server.wbemcli(*request)[1]
+            check(expected in answer, '%s answered %r' % (request[:80], answer[:300]))
+            check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'no answer after %s' % request[:80])
+        # A client that sends half a request holds no one else up.
+        with socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) as slow:
+            slow.sendall(post(call('EnumerateClassNames'))[:60])
+            check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'a half-sent request blocked others')
+        # Past the cap of open connections, one more is refused, not queued for ever.
+        idle = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(64)]
+        check('HTTP/1.1 503' in server.raw(post(call('EnumerateClassNames'))), 'a connection past the cap was served')
+        for connection in idle:
+            connection.close()
+        # The server sees the closes in its own time.
+        check(any(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']) or time.sleep(0.2) for _ in range(50)),
+              'no answer once the connections closed')
+    finally:
+        check(server.stop(), 'the server did not stop cleanly on SIGTERM')
+
+    # A failing tool fails the query with the tool's error; the other tool's classes are still served.
+    env = dict(os.environ, SCLI_CRASH='1')
+    failing = Server(env)
+    try:
+        _, answer = failing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))
+        check('CIM_ERR_FAILED' in answer and 'scli' in answer, 'a failing tool answered %r' % answer)
+        iscsi = [i for i in query['instances'] if i['class'] == ISCSI_CONTROLLER]
+        got, _ = failing.wbemcli('ein', '%s:%s' % (NS, ISCSI_CONTROLLER))
+        check(len(got) == len(iscsi) > 0, 'after a failed query: %s' % got)
+    finally:
+        failing.stop()
+    # Collected once, the adapters stay as they were; with a refresh period of
+    # 0 every request after a collection collects again and sees the new ones.
+    transcripts = os.path.join(os.path.dirname(os.path.abspath(__file__)), '../../standin/tools/transcripts')
+    for args, adapters_later in [([], 3), (['--refresh-seconds', '0'], 16)]:
+        transcript = os.path.join(tempfile.mkdtemp(), 'scli.txt')
+        shutil.copy(os.path.join(transcripts, 'scli.txt'), transcript)
+        refreshing = Server(dict(os.environ, SCLI_TRANSCRIPT=transcript), args)
+        try:
+            first = refreshing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[0]
+            shutil.copy(os.path.join(transcripts, 'scli-sixteen-adapters.txt'), transcript)
+            later = refreshing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[0]
+            check((len(first), len(later)) == (3, adapters_later), '%s: %d then %d' % (args, len(first), len(later)))
+        finally:
+            refreshing.stop()
+
+    # Refused at the start: exit status 2 and the reason.
+    refusals = [(['--listen', '0.0.0.0:0'], 'loopback')]
+    if not EMULATOR:  # the Windows build verifies no password hashes
+        users = os.path.join(tempfile.mkdtemp(), 'users')
+        hashed = subprocess.run(['openssl', 'passwd', '-6', 'secret'], capture_output=True, text=True, check=True)
+        with open(users, 'w') as f:
+            f.write('# made by openssl passwd -6\nops:%s\n' % hashed.stdout.strip())
+        os.chmod(users, 0o640)
+        refusals.append((['--credentials', users], 'others than its owner'))
+    for args, reason in refusals:
+        done = subprocess.run(EMULATOR + [SYVHOST, '--serve', *args], capture_output=True, text=True, timeout=LIMIT)
+        check(done.returncode == 2 and reason in done.stderr, '%s: %d %s' % (args, done.returncode, done.stderr))
+    if not EMULATOR:
+        os.chmod(users, 0o600)
+        key, certificate = users + '.key', users + '.pem'
+        subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', key, '-out', certificate,
+                        '-subj', '/CN=127.0.0.1', '-days', '1'], capture_output=True, check=True, timeout=LIMIT)
+        guarded = Server(args=['--credentials', users, '--tls-cert', certificate, '--tls-key', key, '--log-level', '2'],
+                         stderr=subprocess.PIPE)
+        for login, answer in [('ops:secret@', guarded.hostport), ('ops:wrong@', 'Invalid username/password'),
+                              ('', 'Username/password required'), ('nobody:secret@', 'Invalid username/password')]:
+            guarded.login = login
+            check(answer in guarded.wbemcli('ecn', NS)[1], 'logged in as %r' % login)
+        guarded.stop()
+        log = guarded.process.stderr.read().decode()
+        check(guarded.url.startswith('https:') and '"ops"' in log and 'wrong' not in log, 'logged as %r' % log)
+    print('%d failures' % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
