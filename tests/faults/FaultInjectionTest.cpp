@@ -6,6 +6,7 @@
 // TSYVException naming the tool and the cause), and once the fault is gone a
 // later query gives the whole machine again.
 #include "PluginLibrary.h"
+#include "Reports.h"
 #include "TestEnvironment.h"
 #include "host/Host.h"
 #include "plugin/Constants.h"
@@ -31,6 +32,8 @@ using NORNSYV20::TCIMValue;
 using NORNSYV20::TSYVStatusCode;
 using syv::QueryReport;
 using syv::StandinHost;
+using testsupport::LogAt;
+using testsupport::Runs;
 
 // Generous, for a 50 MiB transcript under Wine and the sanitizers.
 const int kToolSeconds = 120;
@@ -268,66 +271,27 @@ std::vector<FaultCase> Matrix() {
 std::vector<std::string> Described(const QueryReport& report) {
     std::vector<std::string> described;
     for (const syv::CommittedInstance& instance : report.instances) {
-        if (instance.className == kFibreChannel.raw || instance.className == kIScsi.raw) {
-            continue;
-        }
-        std::string text = std::string(instance.className) + " " + instance.path;
-        for (const auto& property : instance.properties) {
-            const TCIMValue& value = property.second;
-            text += " " + std::string(property.first) + "=";
-            if (value.GetKind() == TCIMValue::eArray) {
-                for (const TCIMValue& element : value.GetElements()) {
-                    text += static_cast<std::string>(element) + ",";
-                }
-            } else if (value.GetKind() == TCIMValue::eString) {
-                text += static_cast<std::string>(value);
-            } else if (value.GetKind() == TCIMValue::eReference) {
-                text += value.GetReference().ToObjectPath();
-            } else if (value.GetKind() == TCIMValue::eUint16) {
-                text += std::to_string(value.GetUint16());
-            } else {
-                text += std::to_string(static_cast<unsigned int>(value));
+        if (instance.className != kFibreChannel.raw && instance.className != kIScsi.raw) {
+            std::string text = std::string(instance.className) + " " + instance.path;
+            for (const std::string& property : testsupport::Describe(instance)) {
+                text += " " + property;
             }
+            described.push_back(text);
         }
-        described.push_back(text);
     }
     return described;
-}
-
-// "TOOL ok" or "TOOL failed" per tool run, in order.
-std::vector<std::string> Runs(const QueryReport& report) {
-    std::vector<std::string> runs;
-    for (const syv::ToolRun& run : report.toolRuns) {
-        runs.push_back(run.command + (run.outcome == "ok" ? " ok" : " failed"));
-    }
-    return runs;
-}
-
-std::vector<std::string> LogAt(const QueryReport& report, int level) {
-    std::vector<std::string> messages;
-    for (const syv::LogEntry& entry : report.log) {
-        if (entry.level == level) {
-            messages.push_back(entry.message);
-        }
-    }
-    return messages;
 }
 
 // The raw-data instance of the kind holds the lines that the tool printed;
 // only the first differing line is reported, since a 50 MiB capture does not
 // print.
 void ExpectRaw(const QueryReport& report, const Kind& kind, bool published, const std::string& output) {
-    std::vector<const syv::CommittedInstance*> raw;
-    for (const syv::CommittedInstance& instance : report.instances) {
-        if (instance.className == kind.raw) {
-            raw.push_back(&instance);
-        }
-    }
+    const std::vector<syv::CommittedInstance> raw = testsupport::OfClass(report, kind.raw);
     ASSERT_EQ(raw.size(), published ? 1u : 0u) << kind.raw;
     if (!published) {
         return;
     }
-    const auto& properties = raw[0]->properties;
+    const auto& properties = raw[0].properties;
     ASSERT_EQ(properties.size(), 2u);
     EXPECT_EQ(std::string(properties[0].first) + "=" + static_cast<std::string>(properties[0].second), "Command=" + kind.tool + " -z");
     EXPECT_EQ(properties[1].first, "RawResults");
