@@ -107,6 +107,21 @@ TEST_F(SyvhostTest, DefaultQueryReportsEveryClassInTableOrder) {
     }
     EXPECT_EQ(classes, expected);
 
+    // One path of every kind of class: the keys are the schema's.
+    EXPECT_EQ(query["instances"][0]["path"], "root/ornsg:ORNSG_QLogicFibreChannelRawData");
+    const std::string element =
+        R"(root/ornsg:ORNSG_QLogicIScsiFirmwareElement.Name="QLogic iScsi HBA1 Firmware",)"
+        R"(SoftwareElementID="QLogic iScsi HBA Firmware1",SoftwareElementState=3,TargetOperatingSystem=58,)"
+        R"(Version="3.01.04.08")";
+    EXPECT_EQ(query["instances"][17]["path"], element);
+    const std::string association =
+        R"(root/ornsg:ORNSG_QLogicIScsiControllerFirmware.Antecedent="root/ornsg:ORNSG_QLogicIScsiFirmwareElement.)"
+        R"(Name=\"QLogic iScsi HBA1 Firmware\",SoftwareElementID=\"QLogic iScsi HBA Firmware1\",)"
+        R"(SoftwareElementState=3,TargetOperatingSystem=58,Version=\"3.01.04.08\"",)"
+        R"(Dependent="root/ornsg:ORNSG_QLogicIScsiSCSIProtocolController.CreationClassName=)"
+        R"(\"ORNSG_QLogicIScsiSCSIProtocolController\",DeviceID=\"QLogic iScsi HBA1\",)"
+        R"(SystemCreationClassName=\"ORN\",SystemName=\"LOCALHOST\"")";
+    EXPECT_EQ(query["instances"][21]["path"], association);
     const Json& controller = query["instances"][15];
     EXPECT_EQ(controller["path"],
               "root/ornsg:ORNSG_QLogicFibreChannelSCSIProtocolController.CreationClassName="

@@ -62,25 +62,28 @@ syv::QueryReport QueryTest::Query(const std::vector<std::string>& classNames) co
     return syv::StandinHost::RunQuery(classNames);
 }
 
-void QueryTest::SetFibreChannelInventory(const std::vector<AdapterRecord>& adapters,
-                                         const std::vector<ElementName>& names) {
-    QLogicFibreChannelInventory::Create();
+namespace {
+
+template <class Inventory>
+void SetInventory(const std::vector<AdapterRecord>& adapters, const std::vector<ElementName>& names) {
+    Inventory::Create();
     for (const AdapterRecord& record : adapters) {
-        QLogicFibreChannelInventory::Instance()->AddAdapter(record);
+        Inventory::Instance()->AddAdapter(record);
     }
     for (const ElementName& name : names) {
-        QLogicFibreChannelInventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
+        Inventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
     }
 }
 
+}  // namespace
+
+void QueryTest::SetFibreChannelInventory(const std::vector<AdapterRecord>& adapters,
+                                         const std::vector<ElementName>& names) {
+    SetInventory<QLogicFibreChannelInventory>(adapters, names);
+}
+
 void QueryTest::SetIScsiInventory(const std::vector<AdapterRecord>& adapters, const std::vector<ElementName>& names) {
-    QLogicIScsiInventory::Create();
-    for (const AdapterRecord& record : adapters) {
-        QLogicIScsiInventory::Instance()->AddAdapter(record);
-    }
-    for (const ElementName& name : names) {
-        QLogicIScsiInventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
-    }
+    SetInventory<QLogicIScsiInventory>(adapters, names);
 }
 
 std::string FibreChannelOutput(int adapters) {
