@@ -89,25 +89,6 @@ TEST(MofReportTest, EscapesStringsByTheMofGrammar) {
     }
 }
 
-TEST(MofReportTest, FormatsEveryKindOfValue) {
-    const struct {
-        TCIMValue value;
-        std::string text;
-    } cases[] = {
-        {TCIMValue(), "NULL"},
-        {TCIMValue("a\"b"), "\"a\\\"b\""},
-        {TCIMValue(static_cast<std::uint16_t>(0)), "0"},
-        {TCIMValue(static_cast<std::uint32_t>(4294967295u)), "4294967295"},
-        {StringArray({}), "{}"},
-        {StringArray({"a", "b\n"}), "{\"a\", \"b\\n\"}"},
-        // The object path's own escapes are escaped once more inside the literal.
-        {Reference("C", "K", "v\""), "\"C.K=\\\"v\\\\\\\"\\\"\""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(syv::FormatMofValue(c.value), c.text);
-    }
-}
-
 // JSON is compared as the document it parses to, its keys in order.
 TEST(ReportTest, WritersGiveTheExactReport) {
     const std::string identity = "// plug-in: Test Plug-in, version 2.5, revision 7, flags 3\n";
