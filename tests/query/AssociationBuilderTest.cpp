@@ -126,18 +126,6 @@ TEST_F(AssociationBuilderTest, NoControllersOrNoElementsMeanNoAssociations) {
     EXPECT_TRUE(report.instances.empty());
 }
 
-TEST_F(AssociationBuilderTest, BothAssociationsOfBothKindsInOneQuery) {
-    const std::vector<std::string> classes = {kFibreChannelControllerFirmwareClass, kFibreChannelControllerBiosClass,
-                                              kIScsiControllerFirmwareClass, kIScsiControllerBiosClass};
-    const syv::QueryReport report = Query(classes);
-    ASSERT_FALSE(report.failed) << report.message;
-    EXPECT_EQ(report.toolRuns.size(), 2u);
-    for (const std::string& name : classes) {
-        EXPECT_EQ(OfClass(report, name).size(), 2u) << name;
-    }
-    EXPECT_EQ(report.instances.size(), 8u);
-}
-
 }  // namespace
 }  // namespace testing
 }  // namespace velkor

@@ -89,37 +89,6 @@ TEST_F(QueryTest, ResultsAreTheCommitsInOrderButNotThoseOfNestedQueries) {
 
 // The callback can stop the delivery; a provider that fails delivers nothing
 // and its exception reaches the caller.
-// A record's path is the one the instance's reference prints, whether the
-// reference was made before the commit, made and then outdated by a key, or
-// never made.
-TEST_F(QueryTest, RecordsBearThePathOfTheirInstancesReference) {
-    std::vector<std::string> referencePaths;
-    FakePlugin plugin([&](boost::shared_ptr<ICIMNamespace>, const boost::shared_ptr<ICIMClass>& cls) {
-        const auto before = cls->CreateInstance(TCIMValueMap());
-        before->SetProperty("DeviceID", TCIMValue("b"), TCIMValueMap());
-        before->GetReference(TCIMValueMap());
-        before->Commit(TCIMValueMap());
-        referencePaths.push_back(before->GetReference(TCIMValueMap()).ToObjectPath());
-
-        const auto outdated = cls->CreateInstance(TCIMValueMap());
-        outdated->SetProperty("DeviceID", TCIMValue("o"), TCIMValueMap());
-        outdated->GetReference(TCIMValueMap());
-        outdated->SetProperty("SystemName", TCIMValue("H"), TCIMValueMap());
-        outdated->Commit(TCIMValueMap());
-        referencePaths.push_back(outdated->GetReference(TCIMValueMap()).ToObjectPath());
-
-        referencePaths.push_back(CommitController(cls, "n")->GetReference(TCIMValueMap()).ToObjectPath());
-    });
-    Register(&plugin);
-    const syv::QueryReport report = StandinHost::RunQuery({kController});
-    ASSERT_FALSE(report.failed) << report.message;
-    ASSERT_EQ(report.instances.size(), 3u);
-    const std::string prefix = std::string("root/ornsg:") + kController;
-    EXPECT_EQ(referencePaths, (Names{prefix + ".DeviceID=\"b\"", prefix + ".DeviceID=\"o\",SystemName=\"H\"",
-                                     prefix + ".DeviceID=\"n\""}));
-    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(report.instances[i].path, referencePaths[i]);
-}
-
 TEST_F(QueryTest, EnumerationStopsWhenAskedAndPassesOnTheProvidersException) {
     FakePlugin plugin(ServeControllersAndAssociations);
     Register(&plugin);
