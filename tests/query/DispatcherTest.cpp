@@ -14,17 +14,8 @@ namespace testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 typedef QueryTest DispatcherTest;
-
-std::vector<std::string> Commands(const syv::QueryReport& report) {
-    std::vector<std::string> commands;
-    for (const syv::ToolRun& run : report.toolRuns) {
-        commands.push_back(run.command);
-    }
-    return commands;
-}
 
 TEST_F(DispatcherTest, TheTypicalRequestRunsTheToolOnceForTwoControllers) {
     const syv::QueryReport report = Query({kFibreChannelControllerClass});
@@ -47,45 +38,6 @@ TEST_F(DispatcherTest, TheTypicalRequestRunsTheToolOnceForTwoControllers) {
     EXPECT_EQ(QLogicFibreChannelInventory::Instance()->GetRawOutput(), FibreChannelOutput(2));
 }
 
-TEST_F(DispatcherTest, DataIsCollectedOncePerInventoryLifetime) {
-    const std::vector<std::string> classes = {kFibreChannelControllerClass, kFibreChannelFirmwareElementClass,
-                                              kFibreChannelControllerFirmwareClass};
-    const syv::QueryReport first = Query(classes);
-    ASSERT_FALSE(first.failed) << first.message;
-    EXPECT_THAT(Commands(first), ElementsAre("qlogic//scli.exe"));
-    ASSERT_EQ(first.instances.size(), 6u);
-    EXPECT_EQ(first.instances[0].className, kFibreChannelControllerClass);
-    EXPECT_EQ(first.instances[2].className, kFibreChannelFirmwareElementClass);
-    EXPECT_EQ(first.instances[4].className, kFibreChannelControllerFirmwareClass);
-
-    const syv::QueryReport repeated = Query(classes);
-    EXPECT_TRUE(repeated.toolRuns.empty());
-    ASSERT_EQ(repeated.instances.size(), first.instances.size());
-    for (std::size_t i = 0; i < first.instances.size(); ++i) {
-        EXPECT_EQ(repeated.instances[i].path, first.instances[i].path);
-        EXPECT_EQ(Describe(repeated.instances[i]), Describe(first.instances[i]));
-    }
-
-    plugin_->Shutdown();
-    plugin_->Shutdown();
-    EXPECT_EQ(QLogicFibreChannelInventory::Instance(), nullptr);
-    UseFibreChannelOutput(FibreChannelOutput(3));
-    const syv::QueryReport afterShutdown = Query({kFibreChannelControllerClass});
-    EXPECT_THAT(Commands(afterShutdown), ElementsAre("qlogic//scli.exe"));
-    EXPECT_EQ(afterShutdown.instances.size(), 3u);
-}
-
-TEST_F(DispatcherTest, AnUnservedClassEndsTheQueryAfterTheClassesBeforeIt) {
-    const syv::QueryReport report = Query({kFibreChannelControllerClass, "CIM_Processor", kIScsiControllerClass});
-    EXPECT_TRUE(report.failed);
-    EXPECT_EQ(report.status, 2u);
-    EXPECT_THAT(report.message, HasSubstr("CIM_Processor"));
-    // Collection covered the whole list before the first instance was built.
-    EXPECT_THAT(Commands(report), ElementsAre("qlogic//scli.exe", "qlogic//iscli.exe"));
-    EXPECT_EQ(OfClass(report, kFibreChannelControllerClass).size(), 2u);
-    EXPECT_TRUE(OfClass(report, kIScsiControllerClass).empty());
-}
-
 TEST_F(DispatcherTest, ClassNamesAreComparedExactly) {
     for (const std::string& name : {std::string("ornsg_qlogicfibrechannelscsiprotocolcontroller"),
                                     std::string("ORNSG_QLogicIScsiSCSIProtocolController "), std::string("")}) {
@@ -105,50 +57,6 @@ TEST_F(DispatcherTest, TheSameClassTwiceIsServedTwice) {
     EXPECT_EQ(report.toolRuns.size(), 1u);
     ASSERT_EQ(report.instances.size(), 4u);
     EXPECT_EQ(Describe(report.instances[0]), Describe(report.instances[2]));
-}
-
-TEST_F(DispatcherTest, NoAdaptersIsAnAnswerThatIsKept) {
-    UseFibreChannelOutput("No compatible HBA(s) found in current system\r\n");
-    const syv::QueryReport first = Query({kFibreChannelControllerClass, kFibreChannelRawDataClass});
-    ASSERT_FALSE(first.failed) << first.message;
-    EXPECT_TRUE(first.instances.empty());
-    ASSERT_NE(QLogicFibreChannelInventory::Instance(), nullptr);
-    EXPECT_TRUE(QLogicFibreChannelInventory::Instance()->GetElementNames().empty());
-
-    UseFibreChannelOutput(FibreChannelOutput(2));
-    const syv::QueryReport second = Query({kFibreChannelControllerClass, kFibreChannelRawDataClass});
-    EXPECT_TRUE(second.toolRuns.empty());
-    EXPECT_TRUE(second.instances.empty());
-}
-
-// A failed discovery leaves no inventory: with the tool back, the next query
-// discovers again.
-TEST_F(DispatcherTest, AFailedDiscoveryIsNotCached) {
-    const struct {
-        std::string className, knob;
-        std::uint32_t status;
-        const char* tool;
-    } cases[] = {
-        {kFibreChannelControllerClass, "SCLI_CRASH", NORNSYV20::TSYVStatusCode::kProgramCrashed, "qlogic//scli.exe"},
-        {kIScsiFirmwareElementClass, "ISCLI_CRASH", NORNSYV20::TSYVStatusCode::kProgramCrashed, "qlogic//iscli.exe"},
-    };
-    for (const auto& c : cases) {
-        testsupport::SetEnvironment(c.knob, "1");
-        const syv::QueryReport failed = Query({c.className});
-        EXPECT_TRUE(failed.failed);
-        EXPECT_EQ(failed.status, c.status);
-        EXPECT_THAT(failed.message, HasSubstr(c.tool));
-        EXPECT_TRUE(failed.instances.empty());
-        EXPECT_EQ(QLogicFibreChannelInventory::Instance(), nullptr);
-        EXPECT_EQ(QLogicIScsiInventory::Instance(), nullptr);
-
-        testsupport::UnsetEnvironment(c.knob);
-        const syv::QueryReport recovered = Query({c.className});
-        ASSERT_FALSE(recovered.failed) << recovered.message;
-        EXPECT_THAT(Commands(recovered), ElementsAre(c.tool));
-        EXPECT_EQ(recovered.instances.size(), 2u);
-        plugin_->Shutdown();
-    }
 }
 
 }  // namespace

@@ -86,20 +86,6 @@ TEST_F(InstanceBuilderTest, MissingFieldsBecomeEmptyTextAndAreStillCommitted) {
     EXPECT_TRUE(report.toolRuns.empty());
 }
 
-TEST_F(InstanceBuilderTest, EachBuilderCallServesTheClassAtItsOwnPosition) {
-    const syv::QueryReport report = Query({kFibreChannelBiosElementClass, kIScsiControllerClass,
-                                           kFibreChannelControllerClass, kFibreChannelBiosElementClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    std::vector<std::string> classes;
-    for (const syv::CommittedInstance& instance : report.instances) {
-        classes.emplace_back(instance.className);
-    }
-    EXPECT_THAT(classes, ElementsAreArray({kFibreChannelBiosElementClass, kFibreChannelBiosElementClass,
-                                           kIScsiControllerClass, kIScsiControllerClass,
-                                           kFibreChannelControllerClass, kFibreChannelControllerClass,
-                                           kFibreChannelBiosElementClass, kFibreChannelBiosElementClass}));
-}
-
 }  // namespace
 }  // namespace testing
 }  // namespace velkor

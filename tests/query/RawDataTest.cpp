@@ -28,24 +28,6 @@ TEST_F(RawDataTest, FibreChannelRawDataAloneRunsTheToolAndCreatesNoInventory) {
                             "RawResults:array{string=HBA General Information|string=  HBA Model : X}"));
 }
 
-TEST_F(RawDataTest, FibreChannelRawDataReusesTheOutputThatDiscoveryKept) {
-    const syv::QueryReport report = Query({kFibreChannelControllerClass, kFibreChannelRawDataClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    EXPECT_EQ(report.toolRuns.size(), 1u);
-    const std::vector<syv::CommittedInstance> raw = OfClass(report, kFibreChannelRawDataClass);
-    ASSERT_EQ(raw.size(), 1u);
-    EXPECT_EQ(PropertyOf(raw[0], "Command"), "string=qlogic//scli.exe -z");
-    EXPECT_NE(PropertyOf(raw[0], "RawResults").find("string=HBA General Information|string=  HBA Model"),
-              std::string::npos);
-
-    // Later captures come from the inventory too, even with the tool gone.
-    syv::StandinHost::SetToolsFolder(std::string(VELKOR_SCRATCH_DIR) + "/no-such-tools-folder");
-    const syv::QueryReport again = Query({kFibreChannelRawDataClass, kFibreChannelRawDataClass});
-    EXPECT_TRUE(again.toolRuns.empty());
-    ASSERT_EQ(again.instances.size(), 2u);
-    EXPECT_EQ(Describe(again.instances[0]), Describe(raw[0]));
-}
-
 TEST_F(RawDataTest, IScsiRawDataRunsTheToolForEveryRequest) {
     UseIScsiOutput("Displaying Port inst 0\r\n\r\nBoard Type : B\r\n");
     const syv::QueryReport report = Query({kIScsiControllerClass, kIScsiRawDataClass, kIScsiRawDataClass});
