@@ -18,6 +18,7 @@ TEST_F(SchemaTest, ErrorsNameFileAndLineAndKeepTheSchemaReadBefore) {
     const std::vector<Case> cases = {
         {{{"bad.mof", "class A\n{\n  string P\n};\n"}}, "bad.mof:4: expected ';' after the property"},
         {{{"bad.mof", "class A {\n\n  strng P;\n};\n"}}, "bad.mof:3: unknown type 'strng'"},
+        {{{"bad.mof", "/* a\nb */ [Description(\"a\\\\b\")]\nclass A {\n  strng P;\n};\n"}}, "bad.mof:4: unknown type 'strng'"},
         {{{"bad.mof", "// c\n[Description(\"open\n]\nclass A {};\n"}}, "bad.mof:2: unterminated string"},
         {{{"bad.mof", "class A {};\n/* open\n\n"}}, "bad.mof:2: unterminated comment"},
         {{{"bad.mof", "class A {\n  string P;\n  uint16 P;\n};\n"}}, "bad.mof:3: property P is declared twice"},
@@ -36,6 +37,19 @@ TEST_F(SchemaTest, ErrorsNameFileAndLineAndKeepTheSchemaReadBefore) {
         ExpectStatus([&] { StandinHost::LoadSchema(path); }, TSYVStatusCode::kSchemaError, c.expected);
     }
     EXPECT_TRUE(NewInstance("ORNSG_QLogicIScsiRawData"));
+}
+
+// Key(false) is no key; a property that is a key where it is declared or
+// declared again stays one.
+TEST_F(SchemaTest, KeysAreThePropertiesQualifiedAsKeys) {
+    testsupport::ScratchFolder folder("syvcore-keys");
+    folder.Write("k.mof", "class A {\n  [Key(false)] string P;\n  [Key] string K;\n  string L;\n};\n"
+                          "class B : A {\n  string K;\n  [Key] string L;\n};\n");
+    StandinHost::LoadSchema(folder.Path());
+    const auto instance = NewInstance("B");
+    instance->SetProperty("P", NORNSYV20::TCIMValue("p"), NORNSYV20::TCIMValueMap());
+    for (const char* name : {"K", "L"}) instance->SetProperty(name, NORNSYV20::TCIMValue("v"), NORNSYV20::TCIMValueMap());
+    EXPECT_EQ(instance->GetReference(NORNSYV20::TCIMValueMap()).ToObjectPath(), "root/ornsg:B.K=\"v\",L=\"v\"");
 }
 
 }  // namespace
