@@ -274,8 +274,8 @@ TEST_F(SyvhostTest, RunningOutOfMemoryFailsTheQuery) {
 }
 #endif
 
-// What a tool printed reaches both reports as valid UTF-8 shown the same way,
-// and the log says once how; the tool's own exit status is recorded and a
+// What a tool printed reaches the report as valid UTF-8, and the log says
+// once how; the tool's own exit status is recorded and a
 // failing one logged, without changing what the plug-in makes of the output.
 TEST_F(SyvhostTest, ToolOutputAndExitStatusReachTheReports) {
     const std::string odd = "odd \x01\x7f\xff \"quoted\" back\\slash\ttab";
@@ -298,12 +298,6 @@ TEST_F(SyvhostTest, ToolOutputAndExitStatusReachTheReports) {
     EXPECT_EQ(warnings[0].rfind(velkor::kIScsiToolPath, 0), 0u) << warnings[0];
     EXPECT_EQ(warnings[0].substr(warnings[0].size() - exited.size()), exited);
     EXPECT_NE(warnings[1].find("\\xHH"), std::string::npos) << warnings[1];
-
-    const ChildResult mof = Syvhost({velkor::kIScsiRawDataClass});
-    const std::string mofText = "\"odd \\x0001\\x007F\\\\xFF \\\"quoted\\\" back\\\\\\\\slash\\ttab\"";
-    const std::size_t first = mof.standardOutput.find(mofText);
-    ASSERT_NE(first, std::string::npos) << mof.standardOutput;
-    EXPECT_NE(mof.standardOutput.find(mofText, first + 1), std::string::npos);
 }
 
 TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
