@@ -173,24 +173,5 @@ TEST(FibreChannelValue, CleaningRemovesSpacesAroundTheFirstLine) {
     }
 }
 
-TEST(FibreChannelValue, LookupStartsAtTheGivenPosition) {
-    const std::string text = "HBA Model : A\r\nHBA Model : B\r\n";
-    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", 0), "A");
-    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", 1), "B");
-    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", text.size()), "");
-    EXPECT_EQ(GetFibreChannelValue(text, "HBA Model", text.size() + 10), "");
-    EXPECT_EQ(GetFibreChannelValue("BIOS Version\r\nno colon here\r\n", "BIOS Version", 0), "");
-}
-
-TEST(FibreChannelValue, FirmwareFirstWordNotAvailableFallsBack) {
-    // The first word of a firmware value decides the fallback; a BIOS
-    // version must be "N/A" exactly.
-    const std::string text =
-        "Flash Firmware Version : N/A (flash busy)\r\nBIOS Version : N/A pending\r\n"
-        "HBA VPD Information\r\nFlash Firmware Version : 8.08.231 (d0d5)\r\nBIOS Version : 3.63\r\n";
-    EXPECT_EQ(GetFibreChannelValue(text, "Flash Firmware Version", 0), "8.08.231");
-    EXPECT_EQ(GetFibreChannelValue(text, "BIOS Version", 0), "N/A pending");
-}
-
 }  // namespace
 }  // namespace velkor

@@ -143,6 +143,8 @@ TEST_F(ProcessTest, LargeBinaryOutputArrivesWholeAndStandardErrorIsLogged) {
 
     report = Spawn(helper::kName, {"args"});
     EXPECT_TRUE(report.log.empty());  // nothing on standard error, nothing logged
+    // A timeout of 0 asks for the default one.
+    EXPECT_FALSE(Spawn(helper::kName, {"sleep", "300"}, nullptr, 0).failed);
 }
 
 // This program's own standard input reads a file meanwhile, so that a service
@@ -383,6 +385,7 @@ TEST_F(ProcessTest, InProcessToolIsCappedAndRecordedLikeAProgram) {
         seenArguments = arguments;
         return path + " printed";
     });
+    StandinHost::SetMaxOutputBytes(24);  // exactly the output
     std::string output;
     syv::QueryReport report = Spawn("qlogic//scli.exe", {"-z"}, &output);
     ASSERT_FALSE(report.failed) << report.message;

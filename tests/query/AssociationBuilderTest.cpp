@@ -115,29 +115,6 @@ TEST_F(AssociationBuilderTest, AnElementWithoutANameIsNeverAssociated) {
     EXPECT_NE(PropertyOf(report.instances[0], "Antecedent").find("QLogic Fibre Channel1 BIOS"), std::string::npos);
 }
 
-TEST_F(AssociationBuilderTest, NoControllersOrNoElementsMeanNoAssociations) {
-    SetFibreChannelInventory({}, {ElementName(0, "QLogic Fibre Channel1 Firmware")});
-    EXPECT_TRUE(Query({kFibreChannelControllerFirmwareClass}).instances.empty());
-
-    // Elements exist, but no controller does.
-    router_->AnswerFor(kIScsiControllerClass, [](const boost::shared_ptr<NORNSYV20::ICIMClass>&) {});
-    const syv::QueryReport report = Query({kIScsiControllerFirmwareClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    EXPECT_TRUE(report.instances.empty());
-}
-
-TEST_F(AssociationBuilderTest, BothAssociationsOfBothKindsInOneQuery) {
-    const std::vector<std::string> classes = {kFibreChannelControllerFirmwareClass, kFibreChannelControllerBiosClass,
-                                              kIScsiControllerFirmwareClass, kIScsiControllerBiosClass};
-    const syv::QueryReport report = Query(classes);
-    ASSERT_FALSE(report.failed) << report.message;
-    EXPECT_EQ(report.toolRuns.size(), 2u);
-    for (const std::string& name : classes) {
-        EXPECT_EQ(OfClass(report, name).size(), 2u) << name;
-    }
-    EXPECT_EQ(report.instances.size(), 8u);
-}
-
 }  // namespace
 }  // namespace testing
 }  // namespace velkor

@@ -16,78 +16,52 @@ using ::testing::ElementsAreArray;
 
 typedef QueryTest InstanceBuilderTest;
 
-TEST_F(InstanceBuilderTest, FibreChannelControllersOfTwoAdapters) {
-    const syv::QueryReport report = Query({kFibreChannelControllerClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    ASSERT_EQ(report.instances.size(), 2u);
-    for (int i = 0; i < 2; ++i) {
-        const std::string n = std::to_string(i);
-        const std::string device = "QLogic Fibre Channel" + std::to_string(i + 1);
-        EXPECT_EQ(report.instances[i].className, kFibreChannelControllerClass);
-        EXPECT_THAT(Describe(report.instances[i]),
-                    ElementsAre("SystemCreationClassName:string=ORN", "SystemName:string=LOCALHOST",
-                                "CreationClassName:string=" + kFibreChannelControllerClass,
-                                "DeviceID:string=" + device,
-                                "OtherIdentifyingInfo:array{string=MODEL-" + n + "|string=" + device + "}",
-                                "ControllerNum:uint32=" + n, "ControllerType:string=MODEL-" + n));
-    }
-}
-
-TEST_F(InstanceBuilderTest, FibreChannelElementsOfTwoAdapters) {
-    const syv::QueryReport report = Query({kFibreChannelFirmwareElementClass, kFibreChannelBiosElementClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    ASSERT_EQ(report.instances.size(), 4u);
-    for (int i = 0; i < 2; ++i) {
-        const std::string n = std::to_string(i);
-        const std::string number = std::to_string(i + 1);
-        EXPECT_EQ(report.instances[i].className, kFibreChannelFirmwareElementClass);
-        // The flash firmware version is cut at its first blank.
-        EXPECT_THAT(Describe(report.instances[i]),
-                    ElementsAre("Name:string=QLogic Fibre Channel" + number + " Firmware",
-                                "Version:string=8.0." + n, "DriverFirmwareVersion:string=8.1." + n,
-                                "SoftwareElementState:uint16=3",
-                                "SoftwareElementID:string=QLogic Fibre Channel Firmware" + number,
-                                "TargetOperatingSystem:uint16=58", "DeviceID:string=QLogic Fibre Channel" + number,
-                                "Manufacturer:string=QLogic Corp."));
-        EXPECT_EQ(report.instances[2 + i].className, kFibreChannelBiosElementClass);
-        EXPECT_THAT(Describe(report.instances[2 + i]),
-                    ElementsAre("Name:string=QLogic Fibre Channel" + number + " BIOS", "Version:string=3." + n,
-                                "SoftwareElementState:uint16=3",
-                                "SoftwareElementID:string=QLogic Fibre Channel BIOS" + number,
-                                "TargetOperatingSystem:uint16=58", "DeviceID:string=QLogic Fibre Channel" + number,
-                                "Manufacturer:string=QLogic Corp."));
-    }
-}
-
-TEST_F(InstanceBuilderTest, TwelveIScsiAdaptersAreNumberedInPlainDecimal) {
+// Two Fibre Channel adapters and twelve iSCSI adapters, numbered in plain
+// decimal; adapter i (from 0) of the tool output is number i + 1.
+TEST_F(InstanceBuilderTest, EveryPropertyInOrderForBothKinds) {
     UseIScsiOutput(IScsiOutput(12));
     const syv::QueryReport report =
-        Query({kIScsiControllerClass, kIScsiFirmwareElementClass, kIScsiBiosElementClass});
+        Query({kFibreChannelControllerClass, kFibreChannelFirmwareElementClass, kFibreChannelBiosElementClass,
+               kIScsiControllerClass, kIScsiFirmwareElementClass, kIScsiBiosElementClass});
     ASSERT_FALSE(report.failed) << report.message;
-    const std::vector<syv::CommittedInstance> controllers = OfClass(report, kIScsiControllerClass);
-    const std::vector<syv::CommittedInstance> firmware = OfClass(report, kIScsiFirmwareElementClass);
-    const std::vector<syv::CommittedInstance> bios = OfClass(report, kIScsiBiosElementClass);
-    ASSERT_EQ(controllers.size(), 12u);
-    ASSERT_EQ(firmware.size(), 12u);
-    ASSERT_EQ(bios.size(), 12u);
-
-    EXPECT_THAT(Describe(controllers[9]),
-                ElementsAre("SystemCreationClassName:string=ORN", "SystemName:string=LOCALHOST",
-                            "CreationClassName:string=" + kIScsiControllerClass, "DeviceID:string=QLogic iScsi HBA10",
-                            "OtherIdentifyingInfo:array{string=CHIP-9|string=QLogic iScsi HBA10}",
-                            "ControllerNum:uint32=9", "ControllerType:string=CHIP-9"));
-    // iSCSI firmware elements carry no driver firmware version at all.
-    EXPECT_THAT(Describe(firmware[11]),
-                ElementsAre("Name:string=QLogic iScsi HBA12 Firmware", "Version:string=4.0.11",
-                            "SoftwareElementState:uint16=3", "SoftwareElementID:string=QLogic iScsi HBA Firmware12",
-                            "TargetOperatingSystem:uint16=58", "DeviceID:string=QLogic iScsi HBA12",
-                            "Manufacturer:string=QLogic Corp."));
-    EXPECT_THAT(Describe(bios[1]),
-                ElementsAre("Name:string=QLogic iScsi HBA2 BIOS", "Version:string=2.1", "SoftwareElementState:uint16=3",
-                            "SoftwareElementID:string=QLogic iScsi HBA BIOS2", "TargetOperatingSystem:uint16=58",
-                            "DeviceID:string=QLogic iScsi HBA2", "Manufacturer:string=QLogic Corp."));
-    for (std::size_t i = 0; i < controllers.size(); ++i) {
-        EXPECT_EQ(PropertyOf(controllers[i], "ControllerNum"), "uint32=" + std::to_string(i));
+    const std::string fc = "QLogic Fibre Channel";
+    const std::string element = "SoftwareElementState:uint16=3";
+    const std::string os = "TargetOperatingSystem:uint16=58";
+    const std::string maker = "Manufacturer:string=QLogic Corp.";
+    const struct {
+        std::string className;
+        std::size_t count, position;
+        std::vector<std::string> properties;
+    } cases[] = {
+        {kFibreChannelControllerClass, 2, 1,
+         {"SystemCreationClassName:string=ORN", "SystemName:string=LOCALHOST",
+          "CreationClassName:string=" + kFibreChannelControllerClass, "DeviceID:string=" + fc + "2",
+          "OtherIdentifyingInfo:array{string=MODEL-1|string=" + fc + "2}", "ControllerNum:uint32=1",
+          "ControllerType:string=MODEL-1"}},
+        // The flash firmware version is cut at its first blank.
+        {kFibreChannelFirmwareElementClass, 2, 1,
+         {"Name:string=" + fc + "2 Firmware", "Version:string=8.0.1", "DriverFirmwareVersion:string=8.1.1", element,
+          "SoftwareElementID:string=" + fc + " Firmware2", os, "DeviceID:string=" + fc + "2", maker}},
+        {kFibreChannelBiosElementClass, 2, 0,
+         {"Name:string=" + fc + "1 BIOS", "Version:string=3.0", element, "SoftwareElementID:string=" + fc + " BIOS1",
+          os, "DeviceID:string=" + fc + "1", maker}},
+        {kIScsiControllerClass, 12, 9,
+         {"SystemCreationClassName:string=ORN", "SystemName:string=LOCALHOST",
+          "CreationClassName:string=" + kIScsiControllerClass, "DeviceID:string=QLogic iScsi HBA10",
+          "OtherIdentifyingInfo:array{string=CHIP-9|string=QLogic iScsi HBA10}", "ControllerNum:uint32=9",
+          "ControllerType:string=CHIP-9"}},
+        // iSCSI firmware elements carry no driver firmware version at all.
+        {kIScsiFirmwareElementClass, 12, 11,
+         {"Name:string=QLogic iScsi HBA12 Firmware", "Version:string=4.0.11", element,
+          "SoftwareElementID:string=QLogic iScsi HBA Firmware12", os, "DeviceID:string=QLogic iScsi HBA12", maker}},
+        {kIScsiBiosElementClass, 12, 1,
+         {"Name:string=QLogic iScsi HBA2 BIOS", "Version:string=2.1", element,
+          "SoftwareElementID:string=QLogic iScsi HBA BIOS2", os, "DeviceID:string=QLogic iScsi HBA2", maker}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<syv::CommittedInstance> instances = OfClass(report, c.className);
+        ASSERT_EQ(instances.size(), c.count) << c.className;
+        EXPECT_EQ(Describe(instances[c.position]), c.properties);
     }
 }
 
@@ -110,69 +84,6 @@ TEST_F(InstanceBuilderTest, MissingFieldsBecomeEmptyTextAndAreStillCommitted) {
     // The instances of the two adapters still differ in their keys.
     EXPECT_NE(report.instances[2].path, report.instances[3].path);
     EXPECT_TRUE(report.toolRuns.empty());
-}
-
-TEST_F(InstanceBuilderTest, EachBuilderCallServesTheClassAtItsOwnPosition) {
-    const syv::QueryReport report = Query({kFibreChannelBiosElementClass, kIScsiControllerClass,
-                                           kFibreChannelControllerClass, kFibreChannelBiosElementClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    std::vector<std::string> classes;
-    for (const syv::CommittedInstance& instance : report.instances) {
-        classes.emplace_back(instance.className);
-    }
-    EXPECT_THAT(classes, ElementsAreArray({kFibreChannelBiosElementClass, kFibreChannelBiosElementClass,
-                                           kIScsiControllerClass, kIScsiControllerClass,
-                                           kFibreChannelControllerClass, kFibreChannelControllerClass,
-                                           kFibreChannelBiosElementClass, kFibreChannelBiosElementClass}));
-}
-
-// Counts what a builder asks of a class, and passes every call on to
-// syvcore's own class.
-class SpyClass : public NORNSYV20::ICIMClass {
-public:
-    explicit SpyClass(boost::shared_ptr<NORNSYV20::ICIMClass> real) : real_(real) {}
-    const std::string& GetName(NORNSYV20::TCIMValueMap context) override { return real_->GetName(context); }
-    boost::shared_ptr<NORNSYV20::ICIMInstance> CreateInstance(NORNSYV20::TCIMValueMap context) override {
-        ++created;
-        return real_->CreateInstance(context);
-    }
-    void EnumerateInstances(NORNSYV20::TCIMInstanceCallback callback, bool deep,
-                            NORNSYV20::TCIMValueMap context) override {
-        ++enumerated;
-        real_->EnumerateInstances(callback, deep, context);
-    }
-    int created = 0;
-    int enumerated = 0;
-
-private:
-    boost::shared_ptr<NORNSYV20::ICIMClass> real_;
-};
-
-TEST_F(InstanceBuilderTest, AnEmptyInventoryMakesNoInstanceAndNoFurtherHostCall) {
-    UseFibreChannelOutput("No compatible HBA(s) found in current system\r\n");
-    UseIScsiOutput("No HBAs detected\r\n");
-    const std::vector<std::string> names = {kFibreChannelControllerClass, kFibreChannelFirmwareElementClass,
-                                            kFibreChannelBiosElementClass, kIScsiControllerClass,
-                                            kIScsiFirmwareElementClass, kIScsiBiosElementClass};
-    const syv::QueryReport report = Query(names);
-    ASSERT_FALSE(report.failed) << report.message;
-    EXPECT_TRUE(report.instances.empty());
-    EXPECT_EQ(report.toolRuns.size(), 2u);
-
-    // With the (empty) inventories in place, the builders ask the classes
-    // nothing but their names.
-    std::vector<boost::shared_ptr<NORNSYV20::ICIMClass>> classes;
-    std::vector<SpyClass*> spies;
-    for (const std::string& name : names) {
-        SpyClass* spy = new SpyClass(syv::StandinHost::GetNamespace()->GetClass(name, NORNSYV20::TCIMValueMap()));
-        spies.push_back(spy);
-        classes.push_back(boost::shared_ptr<NORNSYV20::ICIMClass>(spy));
-    }
-    plugin_->QueryInstances(syv::StandinHost::GetNamespace(), classes);
-    for (const SpyClass* spy : spies) {
-        EXPECT_EQ(spy->created, 0);
-        EXPECT_EQ(spy->enumerated, 0);
-    }
 }
 
 }  // namespace

@@ -62,25 +62,28 @@ syv::QueryReport QueryTest::Query(const std::vector<std::string>& classNames) co
     return syv::StandinHost::RunQuery(classNames);
 }
 
-void QueryTest::SetFibreChannelInventory(const std::vector<AdapterRecord>& adapters,
-                                         const std::vector<ElementName>& names) {
-    QLogicFibreChannelInventory::Create();
+namespace {
+
+template <class Inventory>
+void SetInventory(const std::vector<AdapterRecord>& adapters, const std::vector<ElementName>& names) {
+    Inventory::Create();
     for (const AdapterRecord& record : adapters) {
-        QLogicFibreChannelInventory::Instance()->AddAdapter(record);
+        Inventory::Instance()->AddAdapter(record);
     }
     for (const ElementName& name : names) {
-        QLogicFibreChannelInventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
+        Inventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
     }
 }
 
+}  // namespace
+
+void QueryTest::SetFibreChannelInventory(const std::vector<AdapterRecord>& adapters,
+                                         const std::vector<ElementName>& names) {
+    SetInventory<QLogicFibreChannelInventory>(adapters, names);
+}
+
 void QueryTest::SetIScsiInventory(const std::vector<AdapterRecord>& adapters, const std::vector<ElementName>& names) {
-    QLogicIScsiInventory::Create();
-    for (const AdapterRecord& record : adapters) {
-        QLogicIScsiInventory::Instance()->AddAdapter(record);
-    }
-    for (const ElementName& name : names) {
-        QLogicIScsiInventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
-    }
+    SetInventory<QLogicIScsiInventory>(adapters, names);
 }
 
 std::string FibreChannelOutput(int adapters) {
@@ -111,60 +114,6 @@ std::string IScsiOutput(int adapters) {
         text += std::string(600, '-') + "\r\n";
     }
     return text;
-}
-
-namespace {
-
-std::string DescribeValue(const TCIMValue& value) {
-    switch (value.GetKind()) {
-        case TCIMValue::eNull:
-            return "null";
-        case TCIMValue::eString:
-            return "string=" + static_cast<std::string>(value);
-        case TCIMValue::eUint16:
-            return "uint16=" + std::to_string(value.GetUint16());
-        case TCIMValue::eUint32:
-            return "uint32=" + std::to_string(static_cast<unsigned int>(value));
-        case TCIMValue::eReference:
-            return "ref=" + value.GetReference().ToObjectPath();
-        case TCIMValue::eArray: {
-            std::string text = "array{";
-            for (const TCIMValue& element : value.GetElements()) {
-                text += (text.back() == '{' ? "" : "|") + DescribeValue(element);
-            }
-            return text + "}";
-        }
-    }
-    return "?";
-}
-
-}  // namespace
-
-std::vector<std::string> Describe(const syv::CommittedInstance& instance) {
-    std::vector<std::string> lines;
-    for (const auto& property : instance.properties) {
-        lines.push_back(std::string(property.first) + ":" + DescribeValue(property.second));
-    }
-    return lines;
-}
-
-std::vector<syv::CommittedInstance> OfClass(const syv::QueryReport& report, const std::string& className) {
-    std::vector<syv::CommittedInstance> found;
-    for (const syv::CommittedInstance& instance : report.instances) {
-        if (instance.className == className) {
-            found.push_back(instance);
-        }
-    }
-    return found;
-}
-
-std::string PropertyOf(const syv::CommittedInstance& instance, const std::string& name) {
-    for (const auto& property : instance.properties) {
-        if (property.first == name) {
-            return DescribeValue(property.second);
-        }
-    }
-    return "<unset>";
 }
 
 AdapterRecord Record(const std::map<int, std::string>& fields) { return AdapterRecord(fields.begin(), fields.end()); }

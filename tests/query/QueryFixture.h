@@ -3,6 +3,7 @@
 #ifndef VELKOR_TESTS_QUERY_QUERYFIXTURE_H
 #define VELKOR_TESTS_QUERY_QUERYFIXTURE_H
 
+#include "Reports.h"
 #include "TestEnvironment.h"
 #include "discovery/AdapterRecord.h"
 #include "host/Host.h"
@@ -71,15 +72,9 @@ protected:
 std::string FibreChannelOutput(int adapters);
 std::string IScsiOutput(int adapters);
 
-// "Name:type=value" per property, in the order set; arrays as {a|b},
-// references as their object paths.
-std::vector<std::string> Describe(const syv::CommittedInstance& instance);
-
-// The instances of one class, in commit order.
-std::vector<syv::CommittedInstance> OfClass(const syv::QueryReport& report, const std::string& className);
-
-// The value of a property, described as in Describe, or "<unset>".
-std::string PropertyOf(const syv::CommittedInstance& instance, const std::string& name);
+using testsupport::Describe;
+using testsupport::OfClass;
+using testsupport::PropertyOf;
 
 AdapterRecord Record(const std::map<int, std::string>& fields);
 

@@ -4,7 +4,6 @@
 
 #include "discovery/QLogicFibreChannelInventory.h"
 #include "plugin/Constants.h"
-#include "rawdata/QLogicIScsiRawData.h"
 
 #include <gmock/gmock.h>
 
@@ -27,24 +26,6 @@ TEST_F(RawDataTest, FibreChannelRawDataAloneRunsTheToolAndCreatesNoInventory) {
     EXPECT_THAT(Describe(report.instances[0]),
                 ElementsAre("Command:string=qlogic//scli.exe -z",
                             "RawResults:array{string=HBA General Information|string=  HBA Model : X}"));
-}
-
-TEST_F(RawDataTest, FibreChannelRawDataReusesTheOutputThatDiscoveryKept) {
-    const syv::QueryReport report = Query({kFibreChannelControllerClass, kFibreChannelRawDataClass});
-    ASSERT_FALSE(report.failed) << report.message;
-    EXPECT_EQ(report.toolRuns.size(), 1u);
-    const std::vector<syv::CommittedInstance> raw = OfClass(report, kFibreChannelRawDataClass);
-    ASSERT_EQ(raw.size(), 1u);
-    EXPECT_EQ(PropertyOf(raw[0], "Command"), "string=qlogic//scli.exe -z");
-    EXPECT_NE(PropertyOf(raw[0], "RawResults").find("string=HBA General Information|string=  HBA Model"),
-              std::string::npos);
-
-    // Later captures come from the inventory too, even with the tool gone.
-    syv::StandinHost::SetToolsFolder(std::string(VELKOR_SCRATCH_DIR) + "/no-such-tools-folder");
-    const syv::QueryReport again = Query({kFibreChannelRawDataClass, kFibreChannelRawDataClass});
-    EXPECT_TRUE(again.toolRuns.empty());
-    ASSERT_EQ(again.instances.size(), 2u);
-    EXPECT_EQ(Describe(again.instances[0]), Describe(raw[0]));
 }
 
 TEST_F(RawDataTest, IScsiRawDataRunsTheToolForEveryRequest) {
@@ -74,40 +55,6 @@ TEST_F(RawDataTest, OutputWithoutUsableLinesGivesNoInstance) {
         EXPECT_FALSE(report.failed) << c.why;
         EXPECT_TRUE(report.instances.empty()) << c.why;
         EXPECT_TRUE(report.log.empty()) << c.why;
-    }
-}
-
-TEST_F(RawDataTest, TheMarkerAloneStillCompletesTheCommand) {
-    UseIScsiOutput("Displaying Port inst 0 and no line end");
-    syv::QueryReport report;
-    router_->AnswerFor("Capture", [](const boost::shared_ptr<NORNSYV20::ICIMClass>&) {
-        const QLogicIScsiRawData capture;
-        EXPECT_FALSE(capture.HasResults());
-        EXPECT_EQ(capture.GetCommand(), "qlogic//iscli.exe -z");
-        EXPECT_TRUE(capture.GetRawResults().IsNull());
-    });
-    report = Query({"Capture"});
-    EXPECT_FALSE(report.failed) << report.message;
-    EXPECT_EQ(report.toolRuns.size(), 1u);
-}
-
-TEST_F(RawDataTest, AToolThatCannotRunIsLoggedAndGivesNoInstance) {
-    syv::StandinHost::SetToolsFolder(std::string(VELKOR_SCRATCH_DIR) + "/no-such-tools-folder");
-    for (const std::string& name : {kIScsiRawDataClass, kFibreChannelRawDataClass}) {
-        const syv::QueryReport report = Query({name});
-        EXPECT_FALSE(report.failed) << report.message;
-        EXPECT_TRUE(report.instances.empty());
-        ASSERT_EQ(report.toolRuns.size(), 1u);
-        const std::string reason = report.toolRuns[0].outcome.substr(std::string("failed: ").size());
-        ASSERT_EQ(report.log.size(), 1u);
-        EXPECT_EQ(report.log[0].level, 1);
-        EXPECT_EQ(report.log[0].message, report.toolRuns[0].command + " aborted: " + reason);
-        EXPECT_EQ(report.log[0].message.rfind(name == kIScsiRawDataClass ? "qlogic//iscli.exe aborted: The program "
-                                                                           "could not be started"
-                                                                         : "qlogic//scli.exe aborted: The program "
-                                                                           "could not be started",
-                                              0),
-                  0u);
     }
 }
 

@@ -27,17 +27,13 @@ TEST(ObjectPath, KeysInAlphabeticalOrderWithTheirValueForms) {
         {"array", {{"k", TCIMValue(TCIMValue::TCIMType(NORNSYV20::eCIMTypeString), 3, {TCIMValue("\""), TCIMValue(), TCIMValue("")})}},
          "root/ornsg:K.k={\"\\\"\",NULL,\"\"}"},
         {"keyless", {}, "root/ornsg:K"},
+        // References nest as quoted, escaped paths.
+        {"reference", {{"r", TCIMValue(TCIMReference(Namespace(), "E", {{"Name", TCIMValue("fw \"1\"")}}))}},
+         "root/ornsg:K.r=\"root/ornsg:E.Name=\\\"fw \\\\\\\"1\\\\\\\"\\\"\""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TCIMReference(Namespace(), "K", c.keys).ToObjectPath(), c.path) << c.what;
     }
-}
-
-TEST(ObjectPath, ReferencesNestAsQuotedEscapedPaths) {
-    const TCIMReference inner(Namespace(), "E", {{"Name", TCIMValue("fw \"1\"")}});
-    const TCIMReference outer(Namespace(), "A", {{"Antecedent", TCIMValue(inner)}, {"Dependent", TCIMValue("d")}});
-    EXPECT_EQ(outer.ToObjectPath(),
-              "root/ornsg:A.Antecedent=\"root/ornsg:E.Name=\\\"fw \\\\\\\"1\\\\\\\"\\\"\",Dependent=\"d\"");
 }
 
 // Without a namespace there is no prefix; the reference the association

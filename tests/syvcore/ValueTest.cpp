@@ -72,32 +72,6 @@ TEST(Value, AccessorsWorkOnlyForTheKindHeld) {
     }
 }
 
-TEST(Value, StringsKeepEveryCharacter) {
-    const std::string texts[] = {"", std::string("a\0b\0", 4), std::string(100000, 'x') + "\xff\r\n"};
-    for (const std::string& text : texts) {
-        const TCIMValue value(text);
-        EXPECT_EQ(static_cast<std::string>(value), text);
-        EXPECT_EQ(value.GetString(), text);
-    }
-}
-
-TEST(Value, CopiesAndMovesOwnTheirData) {
-    TCIMValue original = StringArray({"a", "b"}, 2);
-    const TCIMValue copy(original);
-    TCIMValue assigned("old");
-    assigned = original;
-    TCIMValue moved(std::move(assigned));
-    EXPECT_TRUE(assigned.IsNull());  // NOLINT(bugprone-use-after-move): left empty, still usable
-    TCIMValue moveAssigned(std::uint32_t{5});
-    moveAssigned = std::move(moved);
-    original.Set(TCIMValue::TCIMType(eCIMTypeString), 1, {TCIMValue("z")});
-    const TCIMValue& alias = original;
-    original = alias;
-    EXPECT_EQ(TextsOf(copy), (Texts{"a", "b"}));
-    EXPECT_EQ(TextsOf(moveAssigned), (Texts{"a", "b"}));
-    EXPECT_EQ(TextsOf(original), Texts{"z"});
-}
-
 // The count is informational: 0 with two elements (as the controller builder
 // passes it) or more than the list.
 TEST(Value, ArraysHoldExactlyTheElementsGivenOfTheirType) {
