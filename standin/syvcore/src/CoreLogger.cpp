@@ -1,6 +1,7 @@
 #include "CoreLogger.h"
 
 #include "QueryFrame.h"
+#include "syvcore/ReportText.h"
 
 #include <algorithm>
 #include <iostream>
@@ -8,41 +9,6 @@
 namespace syv {
 namespace detail {
 namespace {
-
-// The length of the UTF-8 sequence at `at` (well-formed: no overlong form,
-// no surrogate, nothing past U+10FFFF), or 0 when the byte starts none.
-std::size_t Utf8Length(const std::string& text, std::size_t at, std::size_t end) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : low;
-        high = lead == 0xED ? 0x9F : high;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : low;
-        high = lead == 0xF4 ? 0x8F : high;
-    } else {
-        return 0;
-    }
-    if (end - at < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = static_cast<unsigned char>(text[at + i]);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 // A message as it may reach a terminal: control characters (C0, DEL and the
 // C1 range, which some terminals obey in either encoding) and bytes that are
@@ -66,7 +32,7 @@ std::string TerminalText(const std::string& message) {
             at += c == '\n' ? 1 : 2;
             continue;
         }
-        const std::size_t length = Utf8Length(message, at, end);
+        const std::size_t length = Utf8SequenceLength(std::string_view(message).substr(at, end - at));
         const bool control = c < 0x20 ? c != '\t'
                                       : c == 0x7F || (length == 2 && c == 0xC2 &&
                                                       static_cast<unsigned char>(message[at + 1]) < 0xA0);

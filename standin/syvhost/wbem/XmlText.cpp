@@ -11,32 +11,13 @@ namespace {
 
 const char* const kReplacement = "\xEF\xBF\xBD";
 
-// The length of the valid UTF-8 sequence at text[i], or 0 when it is not one
-// (overlong forms, surrogates and code points past U+10FFFF included).
+// The length of the UTF-8 sequence at text[i] that XML 1.0 can carry, or 0
+// (U+FFFE and U+FFFF are UTF-8 but no XML characters).
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    unsigned int min = 0;
-    unsigned int code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, min = 0x80, code = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, min = 0x800, code = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, min = 0x10000, code = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < length) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
-        code = (code << 6) | (byte(i + k) & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF) {
-        return 0;
-    }
-    return length;
+    const std::string_view rest = text.substr(i);
+    const std::size_t length = Utf8SequenceLength(rest);
+    const bool notXml = length == 3 && rest.substr(0, 2) == "\xEF\xBF" && (rest[2] == '\xBE' || rest[2] == '\xBF');
+    return notXml ? 0 : length;
 }
 
 // Appends shown text (always UTF-8) escaped; the few characters XML 1.0
