@@ -4,6 +4,7 @@
 #include "ToolText.h"
 #include "discovery/FibreChannelParser.h"
 #include "discovery/IScsiParser.h"
+#include "discovery/TextScan.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,7 +47,7 @@ void BM_IScsi(benchmark::State& state) {
     for (auto _ : state) {
         const auto blocks = velkor::CutIScsiBlocks(output);
         for (std::size_t i = 0; i < blocks->size(); ++i) {
-            velkor::AdapterRecord record = velkor::ReadIScsiRecord(static_cast<std::uint32_t>(i), (*blocks)[i]);
+            velkor::AdapterRecord record = velkor::ReadIScsiRecord(static_cast<std::uint32_t>(i), velkor::OwnLines(*blocks, i));
             benchmark::DoNotOptimize(record);
         }
     }

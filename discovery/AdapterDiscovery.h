@@ -3,6 +3,8 @@
 #ifndef VELKOR_DISCOVERY_ADAPTERDISCOVERY_H
 #define VELKOR_DISCOVERY_ADAPTERDISCOVERY_H
 
+#include "discovery/TextScan.h"
+
 #include <cstdint>
 #include <string>
 
@@ -57,7 +59,7 @@ protected:
             FailDiscovery(kindName, " discovery found no inventory to fill");
         }
         for (std::uint32_t i = 0; i < blocks->size(); ++i) {
-            inventory->AddAdapter(read(i, (*blocks)[i]));
+            inventory->AddAdapter(read(i, OwnLines(*blocks, i)));
         }
     }
     ~AdapterDiscovery() = default;

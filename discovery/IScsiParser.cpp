@@ -27,8 +27,6 @@ std::optional<std::vector<std::string_view>> CutIScsiBlocks(const std::string& o
 }
 
 AdapterRecord ReadIScsiRecord(std::uint32_t index, std::string_view block) {
-    // A block may reach into the next adapter's lines; its labels are not ours.
-    block = block.substr(0, block.find(kIScsiBlockStart, kIScsiBlockStart.size()));
     std::size_t position = 0;
     AdapterRecord record;
     record.emplace(kAdapterIndex, std::to_string(index));

@@ -32,8 +32,8 @@ std::optional<std::vector<std::string_view>> CutIScsiBlocks(std::string&& output
 
 // The record of the adapter at the zero-based index, read from its block,
 // which begins with its "Board Type": index, chip model, firmware version,
-// ROM version. The lookups stop at the next "Board Type", so a label missing
-// from the adapter's own lines gives empty text. Each lookup continues where
+// ROM version. Given the adapter's own lines (OwnLines), the lookups stop at
+// the next "Board Type", so a label missing from them gives empty text. Each lookup continues where
 // the previous one stopped, so the labels count only in that order.
 AdapterRecord ReadIScsiRecord(std::uint32_t index, std::string_view block);
 

@@ -1,5 +1,7 @@
 #include "discovery/TextScan.h"
 
+#include <functional>
+
 namespace velkor {
 
 std::string_view CutAt(std::string_view text, char c) {
@@ -15,6 +17,17 @@ std::string_view TrimLeadingSpaces(std::string_view text) {
 std::string_view TrimTrailingSpaces(std::string_view text) {
     const std::size_t last = text.find_last_not_of(' ');
     return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+
+std::string_view OwnLines(const std::vector<std::string_view>& blocks, std::size_t i) {
+    const std::string_view block = blocks[i];
+    if (i + 1 == blocks.size()) {
+        return block;
+    }
+    const std::less<const char*> before;
+    const char* next = blocks[i + 1].data();
+    const bool inside = !before(next, block.data()) && before(next, block.data() + block.size());
+    return inside ? block.substr(0, static_cast<std::size_t>(next - block.data())) : block;
 }
 
 std::string CleanValue(std::string_view value, bool trimAtCarriageReturn) {

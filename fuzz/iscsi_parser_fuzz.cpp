@@ -4,6 +4,7 @@
 #include "FuzzCheck.h"
 
 #include "discovery/IScsiParser.h"
+#include "discovery/TextScan.h"
 #include "plugin/Constants.h"
 
 #include <algorithm>
@@ -37,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Values come from the adapter's own lines, never from the next one's.
         const std::string ownLines = output.substr(at, nextOrEnd - at);
         at = next;
-        const AdapterRecord record = ReadIScsiRecord(static_cast<std::uint32_t>(i), block);
+        FUZZ_CHECK(OwnLines(*blocks, i) == ownLines);
+        const AdapterRecord record = ReadIScsiRecord(static_cast<std::uint32_t>(i), OwnLines(*blocks, i));
         FUZZ_CHECK(record.size() == 4);
         FUZZ_CHECK(GetField(record, kAdapterIndex) == std::to_string(i));
         for (int field : {kModel, kBiosVersion, kFirmwareVersion}) {

@@ -1,6 +1,7 @@
 #include "Transcripts.h"
 
 #include "discovery/IScsiParser.h"
+#include "discovery/TextScan.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ TEST_P(IScsiTranscript, ReadsOneRecordPerAdapterInOutputOrder) {
     }
     std::vector<AdapterRecord> records;
     for (std::size_t i = 0; i < blocks->size(); ++i) {
-        records.push_back(ReadIScsiRecord(static_cast<std::uint32_t>(i), (*blocks)[i]));
+        records.push_back(ReadIScsiRecord(static_cast<std::uint32_t>(i), OwnLines(*blocks, i)));
     }
     std::vector<AdapterRecord> expected;
     for (std::size_t i = 0; i < GetParam().adapters->size(); ++i) {
