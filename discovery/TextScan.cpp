@@ -24,7 +24,7 @@ std::string_view OwnLines(const std::vector<std::string_view>& blocks, std::size
     if (i + 1 == blocks.size()) {
         return block;
     }
-    const std::less<const char*> before;
+    const std::less<> before;
     const char* next = blocks[i + 1].data();
     const bool inside = !before(next, block.data()) && before(next, block.data() + block.size());
     return inside ? block.substr(0, static_cast<std::size_t>(next - block.data())) : block;
