@@ -82,7 +82,7 @@ NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*con
 // than guessed.
 NORNSYV20::TCIMValueMap CIMInstance::KeysSet() const {
     NORNSYV20::TCIMValueMap keys;
-    for (const PropertyDefinition* key : definition_->keysInNameOrder) {
+    for (const PropertyDefinition* key : definition_->keys) {
         const auto set = std::find_if(properties_.begin(), properties_.end(),
                                       [key](const Property& property) { return property.declared == key; });
         if (set != properties_.end() && !set->value.IsNull()) keys.emplace(key->name, set->value);

@@ -65,11 +65,8 @@ void Schema::ResolveMembers(ClassDefinition& cls) {
         }
     }
     for (const ClassDefinition::Member& member : cls.members) {
-        if (member.isKey) cls.keysInNameOrder.push_back(member.declared);
+        if (member.isKey) cls.keys.push_back(member.declared);
     }
-    // The order of std::map<std::string, ...>, which a reference's key map has.
-    std::sort(cls.keysInNameOrder.begin(), cls.keysInNameOrder.end(),
-              [](const PropertyDefinition* a, const PropertyDefinition* b) { return a->name < b->name; });
 }
 
 const ClassDefinition* Schema::FindClass(const std::string& name) const {
