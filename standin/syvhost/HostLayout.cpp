@@ -1,19 +1,11 @@
 #include "HostLayout.h"
 
+#include "Platform.h"
+
 #include <filesystem>
 #include <system_error>
 
 namespace syv {
-
-namespace {
-
-#ifdef _WIN32
-const char* const kPluginFileName = "velkor_collector.dll";
-#else
-const char* const kPluginFileName = "velkor_collector.so";
-#endif
-
-}  // namespace
 
 HostLayout FindHostLayout(const std::string& programFolder) {
     HostLayout layout;
