@@ -1,10 +1,9 @@
 // Faults injected end to end: the real plug-in module loaded through the
 // platform loader, syvcore as its host inside this process, and the simulated
-// tools started as programs by the process service, with their fault knobs and
-// the host's limits set. One row per kind of fault: the host goes on, the
-// faulty query gives what the plug-in defines for it (a result, or a
-// TSYVException naming the tool and the cause), and once the fault is gone a
-// later query gives the whole machine again.
+// tools started as programs by the process service, with their fault knobs
+// set. One row per kind of fault: the host goes on, the faulty query gives
+// what the plug-in defines for it (a result, or a TSYVException naming the
+// tool), and once the fault is gone a later query gives the whole machine again.
 #include "PluginLibrary.h"
 #include "Platform.h"
 #include "Reports.h"
@@ -16,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
