@@ -304,7 +304,7 @@ TEST_F(ProcessTest, HostDescriptorsDoNotLeakIntoThePrograms) {
 #endif
 
 // The in-process tool replaces programs but not the host's policy: the cap
-// and the record still apply.
+// and the record still apply, and clearing it starts programs again.
 TEST_F(ProcessTest, InProcessToolIsCappedAndRecordedLikeAProgram) {
     std::vector<std::string> seenArguments;
     StandinHost::SetInProcessTool([&](const std::string& path, const std::vector<std::string>& arguments) {
@@ -322,6 +322,9 @@ TEST_F(ProcessTest, InProcessToolIsCappedAndRecordedLikeAProgram) {
               "The program's output exceeded the size limit: qlogic//scli.exe: more than 10 bytes of output");
     ASSERT_EQ(report.toolRuns.size(), 1u);
     EXPECT_EQ(report.toolRuns[0].outcome, "failed: " + report.message);
+
+    StandinHost::SetInProcessTool(nullptr);
+    EXPECT_EQ(Output({"exit", "0", "x"}), std::string("x", 2));
 }
 
 }  // namespace
