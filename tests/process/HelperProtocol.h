@@ -10,32 +10,26 @@
 namespace helper {
 
 // Modes (the first argument) and their arguments:
-//   args ...           each further argument on stdout, each followed by a NUL
+//   exit CODE ARG ...  each ARG on stdout, each followed by a NUL, then exits
+//                      with CODE (on Windows read as a 32-bit pattern: -1 is
+//                      0xFFFFFFFF, -1073741819 is an access violation)
 //   bytes OUT ERR      Pattern(OUT) on stdout and Pattern(ERR) on stderr, interleaved
 //   stdin              reads standard input to its end; prints the byte count
-//   crash              dies by SIGSEGV (POSIX) or STATUS_ACCESS_VIOLATION (Windows)
-//   flood out|err      writes to that stream until killed
+//   crash              (POSIX) dies by SIGSEGV
 //   sleep MS [closed]  sleeps MS milliseconds, with stdout and stderr closed first if asked
-//   exit CODE [TEXT]   TEXT on stdout, then exits with CODE (on Windows read as
-//                      a 32-bit pattern: -1 is 0xFFFFFFFF)
 //   tree PIDFILE MS [setsid]
 //                      starts a copy of itself that sleeps a minute holding the
 //                      output (in a session of its own if asked, POSIX), writes
 //                      "OWNPID CHILDPID" to PIDFILE, sleeps MS ms
-//   fds                (POSIX) the inherited descriptors above 2, space-separated
-#if defined(_WIN32)
-const char* const kName = "velkor_process_helper.exe";
-#else
-const char* const kName = "velkor_process_helper";
-#endif
+//   fd N               (POSIX) "open" if descriptor N is open
 
-// Bytes that a text-mode or character-set conversion would change: every
-// byte value, CR LF pairs, lone CRs and LFs, NULs and Ctrl-Z, spread
-// pseudo-randomly.
-inline std::string Pattern(std::size_t size) {
+// `size` bytes from byte `from` on of a sequence that a text-mode or
+// character-set conversion would change: every byte value, CR LF pairs, lone
+// CRs and LFs, NULs and Ctrl-Z, spread pseudo-randomly.
+inline std::string Pattern(std::size_t size, std::size_t from = 0) {
     std::string text(size, '\0');
     for (std::size_t i = 0; i < size; ++i) {
-        std::uint32_t x = static_cast<std::uint32_t>(i) * 2654435761u;
+        std::uint32_t x = static_cast<std::uint32_t>(from + i) * 2654435761u;
         x ^= x >> 15;
         x *= 2246822519u;
         x ^= x >> 13;

@@ -2,6 +2,7 @@
 // behaves the way a tool may, well or badly.
 #include "HelperProtocol.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@
 #include <windows.h>
 #else
 #include <csignal>
-#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -27,11 +28,11 @@ void Write(std::FILE* stream, const std::string& bytes) {
     std::fflush(stream);
 }
 
-long Number(const std::vector<std::string>& args, std::size_t index) {
-    return index < args.size() ? std::strtol(args[index].c_str(), nullptr, 10) : 0;
+std::size_t Number(const std::vector<std::string>& args, std::size_t index) {
+    return index < args.size() ? static_cast<std::size_t>(std::strtoull(args[index].c_str(), nullptr, 10)) : 0;
 }
 
-void SleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(std::size_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 #if defined(_WIN32)
 std::string ToUtf8(const wchar_t* text) {
@@ -64,11 +65,6 @@ int StartSleepingChild(bool) {
 
 int OwnPid() { return static_cast<int>(GetCurrentProcessId()); }
 
-[[noreturn]] void Crash() {
-    TerminateProcess(GetCurrentProcess(), 0xC0000005);
-    std::abort();
-}
-
 void CloseOutput() {
     CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
     CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
@@ -88,48 +84,28 @@ int StartSleepingChild(bool newSession) {
 
 int OwnPid() { return static_cast<int>(getpid()); }
 
-[[noreturn]] void Crash() {
-    std::signal(SIGSEGV, SIG_DFL);
-    std::raise(SIGSEGV);
-    std::abort();
-}
-
 void CloseOutput() {
     close(STDOUT_FILENO);
     close(STDERR_FILENO);
-}
-
-std::string InheritedDescriptors() {
-    std::string list;
-    DIR* folder = opendir("/proc/self/fd");
-    if (folder == nullptr) {
-        return "cannot list";
-    }
-    while (const dirent* entry = readdir(folder)) {
-        const int fd = std::atoi(entry->d_name);
-        if (entry->d_name[0] != '.' && fd > 2 && fd != dirfd(folder)) {
-            list += std::string(entry->d_name) + ' ';
-        }
-    }
-    closedir(folder);
-    return list;
 }
 #endif
 
 int Run(const std::vector<std::string>& args) {
     const std::string mode = args.empty() ? std::string() : args[0];
-    if (mode == "args") {
-        for (std::size_t i = 1; i < args.size(); ++i) {
+    if (mode == "exit" && args.size() > 1) {
+        for (std::size_t i = 2; i < args.size(); ++i) {
             Write(stdout, args[i] + '\0');
         }
+        return static_cast<int>(std::strtoll(args[1].c_str(), nullptr, 10));
     } else if (mode == "bytes") {
-        const std::string out = helper::Pattern(static_cast<std::size_t>(Number(args, 1)));
-        const std::string err = helper::Pattern(static_cast<std::size_t>(Number(args, 2)));
-        // Interleaved, so that a runner draining one stream at a time blocks.
+        // Interleaved, so that a runner draining one stream at a time blocks;
+        // made a chunk at a time, so that a huge size writes until killed.
+        const std::size_t out = Number(args, 1);
+        const std::size_t err = Number(args, 2);
         const std::size_t chunk = 4096;
-        for (std::size_t at = 0; at < out.size() || at < err.size(); at += chunk) {
-            if (at < out.size()) Write(stdout, out.substr(at, chunk));
-            if (at < err.size()) Write(stderr, err.substr(at, chunk));
+        for (std::size_t at = 0; at < out || at < err; at += chunk) {
+            if (at < out) Write(stdout, helper::Pattern(std::min(chunk, out - at), at));
+            if (at < err) Write(stderr, helper::Pattern(std::min(chunk, err - at), at));
         }
     } else if (mode == "stdin") {
         std::size_t count = 0;
@@ -138,16 +114,6 @@ int Run(const std::vector<std::string>& args) {
             count += got;
         }
         Write(stdout, std::to_string(count));
-    } else if (mode == "exit" && args.size() > 1) {
-        Write(stdout, args.size() > 2 ? args[2] : std::string());
-        return static_cast<int>(std::strtoll(args[1].c_str(), nullptr, 10));
-    } else if (mode == "crash") {
-        Crash();
-    } else if (mode == "flood") {
-        std::FILE* stream = args.size() > 1 && args[1] == "err" ? stderr : stdout;
-        for (const std::string line(1000, 'x');;) {
-            Write(stream, line);
-        }
     } else if (mode == "sleep") {
         if (args.size() > 2 && args[2] == "closed") {
             CloseOutput();
@@ -161,8 +127,11 @@ int Run(const std::vector<std::string>& args) {
         std::ofstream(args[1], std::ios::binary | std::ios::trunc) << OwnPid() << ' ' << child << '\n';
         SleepMs(Number(args, 2));
 #if !defined(_WIN32)
-    } else if (mode == "fds") {
-        Write(stdout, InheritedDescriptors());
+    } else if (mode == "crash") {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+    } else if (mode == "fd") {
+        Write(stdout, fcntl(static_cast<int>(Number(args, 1)), F_GETFD) == -1 ? "" : "open");
 #endif
     } else {
         Write(stderr, "process helper: unknown mode\n");
