@@ -35,10 +35,11 @@ bool IsUtf8(const TCIMValue& value) {
     }
 }
 
-// Whether every text of the record is UTF-8; the names are the schema's.
+// Whether every text of the record is UTF-8. The names are the schema's
+// identifiers, and the path holds nothing else but key values, which are
+// among the properties.
 bool IsUtf8(const CommittedInstance& instance) {
-    return syv::IsUtf8(instance.path) &&
-           std::all_of(instance.properties.begin(), instance.properties.end(),
+    return std::all_of(instance.properties.begin(), instance.properties.end(),
                        [](const auto& property) { return IsUtf8(property.second); });
 }
 

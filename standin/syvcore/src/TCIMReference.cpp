@@ -5,6 +5,7 @@
 #include "host/ICIMNamespace.h"
 #include "host/TCIMValue.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,18 +16,21 @@ namespace {
 
 std::string NamespaceName(const boost::shared_ptr<ICIMNamespace>& ns) { return ns ? ns->GetName() : std::string(); }
 
-// Quoted, with \ and " escaped by a backslash.
+bool NeedsEscape(char c) { return c == '"' || c == '\\'; }
+
+// Quoted, with \ and " escaped by a backslash; the runs between them are
+// appended whole.
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
-    std::size_t at = 0;
-    for (std::size_t special = text.find_first_of("\"\\"); special != std::string_view::npos;
-         special = text.find_first_of("\"\\", at)) {
-        out.append(text.substr(at, special - at));
+    auto at = text.begin();
+    for (auto special = std::find_if(at, text.end(), NeedsEscape); special != text.end();
+         special = std::find_if(at, text.end(), NeedsEscape)) {
+        out.append(at, special);
         out += '\\';
-        out += text[special];
+        out += *special;
         at = special + 1;
     }
-    out.append(text.substr(at));
+    out.append(at, text.end());
     out += '"';
 }
 
