@@ -79,14 +79,15 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
 
 NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*context*/) { return MakeReference(); }
 
-// The key properties that hold a value; a key never set is left out rather
-// than guessed.
-NORNSYV20::TCIMValueMap CIMInstance::KeysSet() const {
-    NORNSYV20::TCIMValueMap keys;
+// The key properties that hold a value, in name order; a key never set is
+// left out rather than guessed. The schema owns the names.
+std::vector<NORNSYV20::ReferenceKey> CIMInstance::KeysSet() const {
+    std::vector<NORNSYV20::ReferenceKey> keys;
+    keys.reserve(definition_->keys.size());
     for (const PropertyDefinition* key : definition_->keys) {
         const auto set = std::find_if(properties_.begin(), properties_.end(),
                                       [key](const Property& property) { return property.declared == key; });
-        if (set != properties_.end() && !set->value.IsNull()) keys.emplace(key->name, set->value);
+        if (set != properties_.end() && !set->value.IsNull()) keys.push_back({&key->name, set->value});
     }
     return keys;
 }
@@ -95,7 +96,7 @@ std::string CIMInstance::NamespaceName() const { return ns_ ? ns_->GetName() : s
 
 const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
     if (!reference_) {
-        reference_.emplace(new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet()));
+        reference_.emplace(new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet(), schema_));
     }
     return *reference_;
 }
