@@ -70,7 +70,7 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
             query->NotUtf8Noticed() = true;
             if (NORNSYV20::ILogger* logger = NORNSYV20::TRootObject::GetCoreLogger()) logger->Log(2, kNotUtf8Notice);
         }
-        observer->Committed(committed);
+        observer->Committed(std::move(committed));
     } else {
         query->Committed().push_back(shared_from_this());
     }
