@@ -25,11 +25,11 @@ struct ReferenceKey {
 struct TCIMReference::Impl {
     // Keys given as a map, which the reference keeps.
     Impl(std::string namespaceName, std::string className, TCIMValueMap keys);
-    // Keys in name order, no name twice, their names kept alive by nameOwner
-    // (an instance's schema): an instance makes a reference for every commit
-    // and every enumeration, and copying the names into a map cost more than
-    // the rest of it.
-    Impl(std::string namespaceName, std::string className, std::vector<ReferenceKey> keys,
+    // Keys in name order, no name twice, their names and the class name kept
+    // alive by nameOwner (an instance's schema): an instance makes a
+    // reference for every commit and every enumeration, and copying the
+    // names into a map cost more than the rest of it.
+    Impl(std::string namespaceName, const std::string& className, std::vector<ReferenceKey> keys,
          boost::shared_ptr<const void> nameOwner);
 
     Impl(const Impl&) = delete;
@@ -39,7 +39,8 @@ struct TCIMReference::Impl {
     const TCIMValueMap& KeyMap() const;
 
     std::string namespaceName;
-    std::string className;
+    std::string ownClassName;
+    const std::string* className;  // ownClassName or nameOwner's
     boost::shared_ptr<const void> nameOwner;
     std::vector<ReferenceKey> keys;  // in name order
     std::string path;

@@ -74,20 +74,23 @@ void Release(TCIMReference::Impl* impl) {
 }  // namespace
 
 TCIMReference::Impl::Impl(std::string namespaceName, std::string className, TCIMValueMap keys)
-    : namespaceName(std::move(namespaceName)), className(std::move(className)), keyMap_(std::move(keys)) {
+    : namespaceName(std::move(namespaceName)),
+      ownClassName(std::move(className)),
+      className(&ownClassName),
+      keyMap_(std::move(keys)) {
     std::call_once(keyMapMade_, [] {});  // given whole
     this->keys.reserve(keyMap_.size());
     for (const auto& key : keyMap_) this->keys.push_back({&key.first, key.second});  // std::map is in name order
-    path = WriteObjectPath(this->namespaceName, this->className, this->keys);
+    path = WriteObjectPath(this->namespaceName, ownClassName, this->keys);
 }
 
-TCIMReference::Impl::Impl(std::string namespaceName, std::string className, std::vector<ReferenceKey> keys,
+TCIMReference::Impl::Impl(std::string namespaceName, const std::string& className, std::vector<ReferenceKey> keys,
                           boost::shared_ptr<const void> nameOwner)
     : namespaceName(std::move(namespaceName)),
-      className(std::move(className)),
+      className(&className),
       nameOwner(std::move(nameOwner)),
       keys(std::move(keys)),
-      path(WriteObjectPath(this->namespaceName, this->className, this->keys)) {}
+      path(WriteObjectPath(this->namespaceName, className, this->keys)) {}
 
 const TCIMValueMap& TCIMReference::Impl::KeyMap() const {
     std::call_once(keyMapMade_, [this] {
@@ -145,7 +148,7 @@ TCIMReference::~TCIMReference() { Release(impl_); }
 
 const std::string& TCIMReference::GetNamespaceName() const { return impl_->namespaceName; }
 
-const std::string& TCIMReference::GetClassName() const { return impl_->className; }
+const std::string& TCIMReference::GetClassName() const { return *impl_->className; }
 
 const TCIMValueMap& TCIMReference::GetKeys() const { return impl_->KeyMap(); }
 
