@@ -153,7 +153,7 @@ public:
         json_.BeginArray();
     }
 
-    void Committed(const CommittedInstance& instance) override {
+    void Committed(CommittedInstance instance) override {
         json_.BeginObject();
         json_.Key("class");
         json_.String(instance.className);

@@ -74,7 +74,7 @@ public:
         start_ = std::chrono::steady_clock::now();
     }
 
-    void Committed(const CommittedInstance& instance) override {
+    void Committed(CommittedInstance instance) override {
         const ClassSeries* series = SeriesOf(instance.className);
         if (!series) return;
         std::string labels = Label("kind", series->kind) + "," + Label("controller", Property(instance, "DeviceID"));

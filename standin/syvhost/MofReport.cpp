@@ -125,7 +125,7 @@ public:
         out_.Put('\n');
     }
 
-    void Committed(const CommittedInstance& instance) override {
+    void Committed(CommittedInstance instance) override {
         out_.Write("\ninstance of ");
         WriteEscaped(out_, instance.className, false);
         out_.Write("\n{\n");

@@ -35,10 +35,11 @@ bool IsUtf8(const TCIMValue& value) {
     }
 }
 
-// Whether every text of the record is UTF-8; the names are the schema's.
+// Whether every text of the record is UTF-8. The names are the schema's
+// identifiers, and the path holds nothing else but key values, which are
+// among the properties.
 bool IsUtf8(const CommittedInstance& instance) {
-    return syv::IsUtf8(instance.path) &&
-           std::all_of(instance.properties.begin(), instance.properties.end(),
+    return std::all_of(instance.properties.begin(), instance.properties.end(),
                        [](const auto& property) { return IsUtf8(property.second); });
 }
 
@@ -69,7 +70,7 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
             query->NotUtf8Noticed() = true;
             if (NORNSYV20::ILogger* logger = NORNSYV20::TRootObject::GetCoreLogger()) logger->Log(2, kNotUtf8Notice);
         }
-        observer->Committed(committed);
+        observer->Committed(std::move(committed));
     } else {
         query->Committed().push_back(shared_from_this());
     }
@@ -78,14 +79,15 @@ void CIMInstance::Commit(NORNSYV20::TCIMValueMap /*context*/) {
 
 NORNSYV20::TCIMReference CIMInstance::GetReference(NORNSYV20::TCIMValueMap /*context*/) { return MakeReference(); }
 
-// The key properties that hold a value; a key never set is left out rather
-// than guessed.
-NORNSYV20::TCIMValueMap CIMInstance::KeysSet() const {
-    NORNSYV20::TCIMValueMap keys;
+// The key properties that hold a value, in name order; a key never set is
+// left out rather than guessed. The schema owns the names.
+std::vector<NORNSYV20::ReferenceKey> CIMInstance::KeysSet() const {
+    std::vector<NORNSYV20::ReferenceKey> keys;
+    keys.reserve(definition_->keys.size());
     for (const PropertyDefinition* key : definition_->keys) {
         const auto set = std::find_if(properties_.begin(), properties_.end(),
                                       [key](const Property& property) { return property.declared == key; });
-        if (set != properties_.end() && !set->value.IsNull()) keys.emplace(key->name, set->value);
+        if (set != properties_.end() && !set->value.IsNull()) keys.push_back({&key->name, set->value});
     }
     return keys;
 }
@@ -94,7 +96,7 @@ std::string CIMInstance::NamespaceName() const { return ns_ ? ns_->GetName() : s
 
 const NORNSYV20::TCIMReference& CIMInstance::MakeReference() const {
     if (!reference_) {
-        reference_.emplace(new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet()));
+        reference_.emplace(new NORNSYV20::TCIMReference::Impl(NamespaceName(), definition_->name, KeysSet(), schema_));
     }
     return *reference_;
 }

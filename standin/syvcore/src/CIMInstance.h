@@ -43,7 +43,7 @@ private:
     };
 
     const NORNSYV20::TCIMReference& MakeReference() const;
-    NORNSYV20::TCIMValueMap KeysSet() const;
+    std::vector<NORNSYV20::ReferenceKey> KeysSet() const;
     std::string NamespaceName() const;
     void CheckType(const ClassDefinition::Member& member, const NORNSYV20::TCIMValue& value) const;
 

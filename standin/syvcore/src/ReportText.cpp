@@ -42,8 +42,13 @@ std::size_t Utf8SequenceLength(std::string_view text) {
     return length;
 }
 
+// ASCII bytes, nearly all of any report, are passed over without decoding.
 bool IsUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const std::size_t length = Utf8SequenceLength(text.substr(i));
         if (length == 0) return false;
         i += length;

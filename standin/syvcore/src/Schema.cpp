@@ -67,6 +67,8 @@ void Schema::ResolveMembers(ClassDefinition& cls) {
     for (const ClassDefinition::Member& member : cls.members) {
         if (member.isKey) cls.keys.push_back(member.declared);
     }
+    std::sort(cls.keys.begin(), cls.keys.end(),
+              [](const PropertyDefinition* a, const PropertyDefinition* b) { return a->name < b->name; });
 }
 
 const ClassDefinition* Schema::FindClass(const std::string& name) const {

@@ -47,7 +47,7 @@ struct ClassDefinition {
     // object paths); set by the schema that holds the class, so that setting
     // a property or making a path walks no chain.
     std::vector<Member> members;
-    std::vector<const PropertyDefinition*> keys;  // the key members; a key map orders them by name
+    std::vector<const PropertyDefinition*> keys;  // the key members, in name order
 
     // Exact (case-sensitive) lookup; null when no class of the chain declares
     // the property.

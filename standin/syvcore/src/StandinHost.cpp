@@ -44,7 +44,7 @@ void SetError(QueryError& error, std::uint32_t status, const char* message) noex
 class ReportCollector : public QueryObserver {
 public:
     explicit ReportCollector(QueryReport& report) : report_(report) {}
-    void Committed(const CommittedInstance& instance) override { report_.instances.push_back(instance); }
+    void Committed(CommittedInstance instance) override { report_.instances.push_back(std::move(instance)); }
     void RanTool(const ToolRun& run) override { report_.toolRuns.push_back(run); }
     void Logged(const LogEntry& entry) override { report_.log.push_back(entry); }
     void Ended(const QueryError* error) override {

@@ -5,6 +5,7 @@
 #include "host/ICIMNamespace.h"
 #include "host/TCIMValue.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,18 +16,21 @@ namespace {
 
 std::string NamespaceName(const boost::shared_ptr<ICIMNamespace>& ns) { return ns ? ns->GetName() : std::string(); }
 
-// Quoted, with \ and " escaped by a backslash.
+bool NeedsEscape(char c) { return c == '"' || c == '\\'; }
+
+// Quoted, with \ and " escaped by a backslash; the runs between them are
+// appended whole.
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
-    std::size_t at = 0;
-    for (std::size_t special = text.find_first_of("\"\\"); special != std::string_view::npos;
-         special = text.find_first_of("\"\\", at)) {
-        out.append(text.substr(at, special - at));
+    auto at = text.begin();
+    for (auto special = std::find_if(at, text.end(), NeedsEscape); special != text.end();
+         special = std::find_if(at, text.end(), NeedsEscape)) {
+        out.append(at, special);
         out += '\\';
-        out += text[special];
+        out += *special;
         at = special + 1;
     }
-    out.append(text.substr(at));
+    out.append(at, text.end());
     out += '"';
 }
 
@@ -53,6 +57,16 @@ void AppendKeyValue(std::string& out, const TCIMValue& value) {
     }
 }
 
+// The length of a key value's text before escaping, for a path's first
+// allocation; arrays, rare as keys, are left to grow the path.
+std::size_t UnescapedSize(const TCIMValue& value) {
+    switch (value.GetKind()) {
+    case TCIMValue::eString: return value.GetString().size() + 2;
+    case TCIMValue::eReference: return value.GetReference().ToObjectPath().size() + 2;
+    default: return 10;
+    }
+}
+
 void Release(TCIMReference::Impl* impl) {
     if (impl->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete impl;
 }
@@ -61,19 +75,47 @@ void Release(TCIMReference::Impl* impl) {
 
 TCIMReference::Impl::Impl(std::string namespaceName, std::string className, TCIMValueMap keys)
     : namespaceName(std::move(namespaceName)),
-      className(std::move(className)),
+      ownClassName(std::move(className)),
+      className(&ownClassName),
+      keyMap_(std::move(keys)) {
+    std::call_once(keyMapMade_, [] {});  // given whole
+    this->keys.reserve(keyMap_.size());
+    for (const auto& key : keyMap_) this->keys.push_back({&key.first, key.second});  // std::map is in name order
+    path = WriteObjectPath(this->namespaceName, ownClassName, this->keys);
+}
+
+TCIMReference::Impl::Impl(std::string namespaceName, const std::string& className, std::vector<ReferenceKey> keys,
+                          boost::shared_ptr<const void> nameOwner)
+    : namespaceName(std::move(namespaceName)),
+      className(&className),
+      nameOwner(std::move(nameOwner)),
       keys(std::move(keys)),
-      path(WriteObjectPath(this->namespaceName, this->className, this->keys)) {}
+      path(WriteObjectPath(this->namespaceName, className, this->keys)) {}
+
+const TCIMValueMap& TCIMReference::Impl::KeyMap() const {
+    std::call_once(keyMapMade_, [this] {
+        for (const ReferenceKey& key : keys) keyMap_.emplace_hint(keyMap_.end(), *key.name, key.value);
+    });
+    return keyMap_;
+}
 
 std::string WriteObjectPath(const std::string& namespaceName, const std::string& className,
-                            const TCIMValueMap& keys) {
-    std::string path = namespaceName.empty() ? className : namespaceName + ":" + className;
+                            const std::vector<ReferenceKey>& keys) {
+    std::size_t size = namespaceName.size() + 1 + className.size();
+    for (const ReferenceKey& key : keys) size += 2 + key.name->size() + UnescapedSize(key.value);
+    std::string path;
+    path.reserve(size);
+    if (!namespaceName.empty()) {
+        path += namespaceName;
+        path += ':';
+    }
+    path += className;
     char separator = '.';
-    for (const auto& key : keys) {  // std::map is in name order
+    for (const ReferenceKey& key : keys) {
         path += separator;
-        path += key.first;
+        path += *key.name;
         path += '=';
-        AppendKeyValue(path, key.second);
+        AppendKeyValue(path, key.value);
         separator = ',';
     }
     return path;
@@ -106,9 +148,9 @@ TCIMReference::~TCIMReference() { Release(impl_); }
 
 const std::string& TCIMReference::GetNamespaceName() const { return impl_->namespaceName; }
 
-const std::string& TCIMReference::GetClassName() const { return impl_->className; }
+const std::string& TCIMReference::GetClassName() const { return *impl_->className; }
 
-const TCIMValueMap& TCIMReference::GetKeys() const { return impl_->keys; }
+const TCIMValueMap& TCIMReference::GetKeys() const { return impl_->KeyMap(); }
 
 const std::string& TCIMReference::ToObjectPath() const { return impl_->path; }
 

@@ -4,7 +4,9 @@
 #include "syvcore/ValueTypeName.h"
 #include "host/TSYVException.h"
 
+#include <algorithm>
 #include <atomic>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -58,9 +60,24 @@ struct TCIMValue::Impl {
 
 namespace {
 
+// The characters follow the Impl in one allocation: a value is made for
+// every string property set and every line of a tool's output.
 struct StringImpl : TCIMValue::Impl {
-    explicit StringImpl(std::string text) : Impl(TCIMValue::eString), text(std::move(text)) {}
-    const std::string text;
+    static StringImpl* Make(std::string_view text) {
+        StringImpl* impl = new (::operator new(sizeof(StringImpl) + text.size())) StringImpl(text.size());
+        std::copy(text.begin(), text.end(), reinterpret_cast<char*>(impl + 1));
+        return impl;
+    }
+
+    // Frees what Make allocated.
+    static void operator delete(void* memory) { ::operator delete(memory); }
+
+    std::string_view Text() const { return {reinterpret_cast<const char*>(this + 1), size}; }
+
+    const std::size_t size;
+
+private:
+    explicit StringImpl(std::size_t size) : Impl(TCIMValue::eString), size(size) {}
 };
 
 struct NumberImpl : TCIMValue::Impl {
@@ -89,9 +106,9 @@ ECIMType TCIMValue::TCIMType::GetType() const { return type_; }
 TCIMValue::TCIMValue() : impl_(nullptr) {}
 
 // A null C string makes a null value rather than undefined behaviour.
-TCIMValue::TCIMValue(const char* text) : impl_(text ? new StringImpl(text) : nullptr) {}
+TCIMValue::TCIMValue(const char* text) : impl_(text ? StringImpl::Make(text) : nullptr) {}
 
-TCIMValue::TCIMValue(const std::string& text) : impl_(new StringImpl(text)) {}
+TCIMValue::TCIMValue(const std::string& text) : impl_(StringImpl::Make(text)) {}
 
 TCIMValue::TCIMValue(std::uint16_t number) : impl_(new NumberImpl(eUint16, number)) {}
 
@@ -136,7 +153,7 @@ void TCIMValue::Set(const TCIMType& elementType, unsigned int /*count*/, const s
 
 TCIMValue::operator std::string() const {
     if (GetKind() != eString) ThrowWrongKind(*this, "string");
-    return static_cast<const StringImpl*>(impl_)->text;
+    return std::string(static_cast<const StringImpl*>(impl_)->Text());
 }
 
 TCIMValue::operator unsigned int() const {
@@ -152,7 +169,7 @@ bool TCIMValue::IsNull() const { return impl_ == nullptr; }
 
 std::string_view TCIMValue::GetString() const {
     if (GetKind() != eString) ThrowWrongKind(*this, "string");
-    return static_cast<const StringImpl*>(impl_)->text;
+    return static_cast<const StringImpl*>(impl_)->Text();
 }
 
 std::uint16_t TCIMValue::GetUint16() const {

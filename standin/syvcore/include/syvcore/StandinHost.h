@@ -51,7 +51,8 @@ struct QueryError {
 class SYV_API QueryObserver {
 public:
     virtual ~QueryObserver();
-    virtual void Committed(const CommittedInstance& instance) = 0;
+    // The record is the observer's to keep.
+    virtual void Committed(CommittedInstance instance) = 0;
     virtual void RanTool(const ToolRun& run) = 0;
     virtual void Logged(const LogEntry& entry) = 0;
     // The last call; error is null when the query succeeded.
