@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -92,9 +93,14 @@ std::string Unescaped(const std::string& text) {
     return out;
 }
 
-std::string Number(const TCIMValue& value) {
-    return std::to_string(value.GetKind() == TCIMValue::eUint16 ? value.GetUint16() : static_cast<unsigned int>(value));
+void AppendNumber(std::string& out, const TCIMValue& value) {
+    const unsigned int number = value.GetKind() == TCIMValue::eUint16 ? value.GetUint16() : static_cast<unsigned int>(value);
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, end.ptr);
 }
+
+typedef std::vector<std::pair<std::string_view, const TCIMValue*>> KeyList;
 
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
@@ -138,7 +144,7 @@ std::string HeaderText(std::string_view text) {
 // ERROR element and a long answer is never held whole.
 class BodyWriter {
 public:
-    BodyWriter(AnswerSink& sink, std::size_t headBytes) : sink_(sink), headBytes_(headBytes) { text.reserve(4096); }
+    BodyWriter(AnswerSink& sink, std::size_t headBytes) : sink_(sink), headBytes_(headBytes) { text.reserve(16 * 1024); }
 
     std::string text;  // not yet sent
 
@@ -496,10 +502,6 @@ private:
 
     void RunAssociation(const std::string& method) {
         const Tree& objectName = RequiredParam("ObjectName");
-        if (Child(objectName, "CLASSNAME")) {
-            throw CimError{kErrNotSupported, method + " of a class is not supported; name an instance"};
-        }
-        const auto [objectClass, path] = InstanceName(objectName);
         const bool references = NamesEqual(method, "ReferenceNames") || NamesEqual(method, "References");
         const bool names = NamesEqual(method, "ReferenceNames") || NamesEqual(method, "AssociatorNames");
         const std::optional<std::string> assocClass = references ? OptionalClassName("ResultClass") : OptionalClassName("AssocClass");
@@ -510,8 +512,14 @@ private:
         if (!names) {
             filter.propertyList = PropertyList();
             filter.classOrigin = Bool("IncludeClassOrigin", false);
-            Bool("IncludeQualifiers", false);
         }
+        if (const Tree* className = Child(objectName, "CLASSNAME")) {
+            const SchemaClass* source = FindClass(Attribute(*className, "NAME"));
+            if (!source) throw CimError{kErrInvalidParameter, "the class " + Attribute(*className, "NAME") + " does not exist in " + kNamespace};
+            return RunClassAssociation(*source, references, names, assocClass, resultClass, role, resultRole, filter);
+        }
+        if (!names) Bool("IncludeQualifiers", false);  // instances carry no qualifiers; the value is still checked
+        const auto [objectClass, path] = InstanceName(objectName);
 
         // The association classes that can refer to the object.
         std::vector<const SchemaClass*> associations;
@@ -592,6 +600,48 @@ private:
         });
     }
 
+    // The association operations on a class answer from the schema: the
+    // association classes that can refer to it, or the classes at their far
+    // ends.
+    void RunClassAssociation(const SchemaClass& source, bool references, bool names,
+                             const std::optional<std::string>& assocClass, const std::optional<std::string>& resultClass,
+                             const std::string& role, const std::string& resultRole, const PropertyFilter& filter) {
+        const bool qualifiers = !names && Bool("IncludeQualifiers", false);
+        std::vector<const SchemaClass*> found;
+        const auto add = [&found](const SchemaClass* cls) {
+            if (cls && std::find(found.begin(), found.end(), cls) == found.end()) found.push_back(cls);
+        };
+        for (const SchemaClass& association : classes_) {
+            if (!association.isAssociation || (assocClass && !DerivesFrom(association, *assocClass))) continue;
+            for (const SchemaProperty& near : association.properties) {
+                const SchemaClass* target = FindClass(near.referenceClass);
+                if (near.type != "reference" || (!role.empty() && !NamesEqual(near.name, role)) ||
+                    !(DerivesFrom(source, near.referenceClass) || (target && DerivesFrom(*target, source.name)))) {
+                    continue;
+                }
+                if (references) add(&association);
+                for (const SchemaProperty& far : association.properties) {
+                    if (references || &far == &near || far.type != "reference" ||
+                        (!resultRole.empty() && !NamesEqual(far.name, resultRole))) {
+                        continue;
+                    }
+                    const SchemaClass* end = FindClass(far.referenceClass);
+                    if (end && (!resultClass || DerivesFrom(*end, *resultClass))) add(end);
+                }
+            }
+        }
+        std::string& out = body_.text;
+        for (const SchemaClass* cls : found) {
+            out += names ? "<OBJECTPATH><CLASSPATH>" : "<VALUE.OBJECTWITHPATH><CLASSPATH>";
+            WriteNamespacePath(out, kNamespace);
+            out += "<CLASSNAME NAME=\"";
+            AppendEscaped(out, cls->name);
+            out += "\"/></CLASSPATH>";
+            if (!names) WriteClass(out, *cls, false, qualifiers, filter.classOrigin, filter.propertyList);
+            out += names ? "</OBJECTPATH>" : "</VALUE.OBJECTWITHPATH>";
+        }
+    }
+
     std::string OptionalString(const char* name) const {
         const Tree* param = Param(name);
         const Tree* value = param ? Child(*param, "VALUE") : nullptr;
@@ -600,7 +650,7 @@ private:
 
     // -- writing --
 
-    void WriteKeyBindings(std::string& out, const std::vector<std::pair<std::string, const TCIMValue*>>& keys) const {
+    void WriteKeyBindings(std::string& out, const KeyList& keys) const {
         for (const auto& key : keys) {
             out += "<KEYBINDING NAME=\"";
             AppendEscaped(out, key.first);
@@ -609,7 +659,7 @@ private:
             case TCIMValue::eUint16:
             case TCIMValue::eUint32:
                 out += "<KEYVALUE VALUETYPE=\"numeric\">";
-                out += Number(*key.second);
+                AppendNumber(out, *key.second);
                 out += "</KEYVALUE>";
                 break;
             case TCIMValue::eReference:
@@ -626,8 +676,7 @@ private:
         }
     }
 
-    void WriteInstanceNameOf(std::string& out, const std::string& className,
-                             const std::vector<std::pair<std::string, const TCIMValue*>>& keys) const {
+    void WriteInstanceNameOf(std::string& out, const std::string& className, const KeyList& keys) const {
         out += "<INSTANCENAME CLASSNAME=\"";
         AppendEscaped(out, className);
         out += "\">";
@@ -635,26 +684,33 @@ private:
         out += "</INSTANCENAME>";
     }
 
-    static std::vector<std::pair<std::string, const TCIMValue*>> KeysOf(const TCIMReference& reference) {
-        std::vector<std::pair<std::string, const TCIMValue*>> keys;
+    static KeyList KeysOf(const TCIMReference& reference) {
+        KeyList keys;
         for (const auto& key : reference.GetKeys()) keys.emplace_back(key.first, &key.second);
         return keys;
     }
 
-    std::vector<std::pair<std::string, const TCIMValue*>> KeysOf(const CommittedInstance& instance) const {
-        std::map<std::string, const TCIMValue*> keys;
-        if (const SchemaClass* cls = FindClass(std::string(instance.className))) {
+    // The instance's key properties, in name order.
+    KeyList KeysOf(const CommittedInstance& instance) const {
+        KeyList keys;
+        if (const SchemaClass* cls = FindClass(instance.className)) {
             for (const auto& property : instance.properties) {
                 for (const SchemaProperty& declared : cls->properties) {
-                    if (declared.isKey && declared.name == std::string(property.first)) keys[declared.name] = &property.second;
+                    if (declared.isKey && declared.name == property.first) {
+                        keys.emplace_back(declared.name, &property.second);
+                        break;
+                    }
                 }
             }
         }
-        return {keys.begin(), keys.end()};
+        std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+                   keys.end());
+        return keys;
     }
 
     void WriteInstanceName(std::string& out, const CommittedInstance& instance) const {
-        WriteInstanceNameOf(out, std::string(instance.className), KeysOf(instance));
+        WriteInstanceNameOf(out, instance.className, KeysOf(instance));
     }
 
     void WriteLocalNamespace(std::string& out, const std::string& ns) const {
@@ -730,7 +786,9 @@ private:
             break;
         case TCIMValue::eUint16:
         case TCIMValue::eUint32:
-            out += "<VALUE>" + Number(value) + "</VALUE>";
+            out += "<VALUE>";
+            AppendNumber(out, value);
+            out += "</VALUE>";
             break;
         case TCIMValue::eReference:
             out += "<VALUE.REFERENCE>";
@@ -746,13 +804,13 @@ private:
     }
 
     void WriteInstance(std::string& out, const CommittedInstance& instance, const PropertyFilter& filter) const {
-        const std::string className(instance.className);
+        const std::string& className = instance.className;
         const SchemaClass* cls = FindClass(className);
         out += "<INSTANCE CLASSNAME=\"";
         AppendEscaped(out, className);
         out += "\">";
         for (const auto& property : instance.properties) {
-            const std::string name(property.first);
+            const std::string& name = property.first;
             const SchemaProperty* declared = PropertyOf(cls, name);
             const SchemaProperty* local = PropertyOf(filter.onlyLocalTo, name);
             if (!Listed(filter.propertyList, name) || (filter.onlyOf && !PropertyOf(filter.onlyOf, name)) ||
@@ -765,7 +823,9 @@ private:
             if (array && type.size() > 2 && type.compare(type.size() - 2, 2, "[]") == 0) type.resize(type.size() - 2);
             const char* element = type == "reference" ? (array ? "PROPERTY.REFARRAY" : "PROPERTY.REFERENCE")
                                                       : (array ? "PROPERTY.ARRAY" : "PROPERTY");
-            out += std::string("<") + element + " NAME=\"";
+            out += '<';
+            out += element;
+            out += " NAME=\"";
             AppendEscaped(out, name);
             out += "\"";
             if (type == "reference") {
@@ -778,12 +838,16 @@ private:
                     out += "\"";
                 }
             } else {
-                out += " TYPE=\"" + type + "\"";
+                out += " TYPE=\"";
+                out += type;
+                out += '"';
             }
             if (filter.classOrigin && declared) WriteOrigin(out, *declared, className);
             out += ">";
             if (!value.IsNull()) WriteValue(out, value);
-            out += std::string("</") + element + ">";
+            out += "</";
+            out += element;
+            out += '>';
         }
         out += "</INSTANCE>";
     }
@@ -815,7 +879,9 @@ private:
             if ((localOnly && !property.local) || !Listed(propertyList, property.name)) continue;
             const bool reference = property.type == "reference";
             const char* element = reference ? "PROPERTY.REFERENCE" : (property.isArray ? "PROPERTY.ARRAY" : "PROPERTY");
-            out += std::string("<") + element + " NAME=\"";
+            out += '<';
+            out += element;
+            out += " NAME=\"";
             AppendEscaped(out, property.name);
             out += "\"";
             if (reference) {
@@ -830,7 +896,9 @@ private:
             if (origin) WriteOrigin(out, property, cls.name);
             out += ">";
             if (qualifiers && property.isKey) WriteTrueQualifier(out, "Key");
-            out += std::string("</") + element + ">";
+            out += "</";
+            out += element;
+            out += '>';
         }
         out += "</CLASS>";
     }

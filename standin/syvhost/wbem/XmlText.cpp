@@ -56,9 +56,43 @@ void AppendMarkupEscaped(std::string& out, std::string_view text) {
     out.append(text.data() + plain, text.size() - plain);
 }
 
+// Appends any text escaped: the full check of what the reports show.
+void AppendShownEscaped(std::string& out, std::string_view text);
+
+// How AppendEscaped treats each byte on its fast path: 0 as itself, 1
+// escaped as markup, 2 not at all (the text needs the full check).
+struct ByteKinds {
+    unsigned char kind[256];
+    ByteKinds() : kind() {
+        for (int c = 0; c < 256; ++c) kind[c] = c < 0x20 || c >= 0x80 || c == '\\' ? 2 : MarkupEscape(static_cast<char>(c)) ? 1 : 0;
+        kind[static_cast<unsigned char>('\t')] = kind[static_cast<unsigned char>('\n')] = kind[static_cast<unsigned char>('\r')] = 1;
+    }
+};
+const ByteKinds kBytes;
+
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text) {
+    // Printable ASCII without backslashes, most values, in one pass.
+    const std::size_t mark = out.size();
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char kind = kBytes.kind[static_cast<unsigned char>(text[i])];
+        if (kind == 0) continue;
+        if (kind == 2) {
+            out.resize(mark);
+            return AppendShownEscaped(out, text);
+        }
+        out.append(text.data() + plain, i - plain);
+        out += MarkupEscape(text[i]);
+        plain = i + 1;
+    }
+    out.append(text.data() + plain, text.size() - plain);
+}
+
+namespace {
+
+void AppendShownEscaped(std::string& out, std::string_view text) {
     if (ShownAsItIs(text) && XmlCarries(text)) return AppendMarkupEscaped(out, text);
     // Shown as the reports show bytes that are not UTF-8, with the characters
     // XML cannot carry as \xHH too, so that distinct values stay distinct.
@@ -86,6 +120,8 @@ void AppendEscaped(std::string& out, std::string_view text) {
     }
     AppendMarkupEscaped(out, text.substr(plain));
 }
+
+}  // namespace
 
 std::size_t ElementDepth(std::string_view document) {
     std::size_t depth = 0;
