@@ -37,8 +37,9 @@ def report(env=None):
 
 class Server:
     def __init__(self, env=None, args=(), stderr=None):
-        self.process = subprocess.Popen(EMULATOR + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
-                                        stdout=subprocess.PIPE, stderr=stderr, env=env)
+        launcher = [os.environ['VELKOR_BREAK_LAUNCHER']] if EMULATOR else []  # Ctrl+C once its input ends
+        self.process = subprocess.Popen(EMULATOR + launcher + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=stderr, env=env)
         self.login = ''
         ready, _, _ = select.select([self.process.stdout], [], [], LIMIT)
         line = self.process.stdout.readline().decode() if ready else ''
@@ -66,11 +67,12 @@ class Server:
         return answer.decode('utf-8', 'replace')
 
     def stop(self):
-        if EMULATOR:  # Wine gives no console signal to send from here
-            self.process.kill()
-            return self.process.wait(LIMIT) is not None
-        self.process.send_signal(signal.SIGTERM)
-        return self.process.wait(LIMIT) == 0 and self.process.stdout.read() == b''
+        self.process.stdin.close() if EMULATOR else self.process.send_signal(signal.SIGTERM)
+        stopped = self.process.wait(LIMIT) == 0 and self.process.stdout.read() == b''
+        with socket.socket() as free:  # nothing listens on the port any more
+            free.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            free.bind(('127.0.0.1', self.port))
+        return stopped
 
 
 # ---- syvcore's object paths, and how wbemcli prints them ----
@@ -237,7 +239,7 @@ def main():
         # The server sees the closes in its own time.
         check(any(answering() or time.sleep(0.2) for _ in range(50)), 'no answer once the connections closed')
     finally:
-        check(server.stop(), 'the server did not stop cleanly on SIGTERM')
+        check(server.stop(), 'the server did not stop cleanly on SIGTERM or Ctrl+C')
 
     # A failing tool fails the query with the tool's error; the other tool's classes are still served.
     failing = Server(dict(os.environ, SCLI_CRASH='1'))
