@@ -276,7 +276,9 @@ public:
                 body_.Checkpoint();
             });
         } else if (NamesEqual(method, "GetInstance")) {
-            const auto [cls, path] = InstanceName(RequiredParam("InstanceName"));
+            const auto named = InstanceName(RequiredParam("InstanceName"));
+            const SchemaClass* cls = named.first;
+            const std::string& path = named.second;  // a lambda below uses it: no structured binding
             PropertyFilter filter = InstanceFilter();
             if (Bool("LocalOnly", true)) filter.onlyLocalTo = cls;
             bool found = false;
@@ -519,7 +521,9 @@ private:
             return RunClassAssociation(*source, references, names, assocClass, resultClass, role, resultRole, filter);
         }
         if (!names) Bool("IncludeQualifiers", false);  // instances carry no qualifiers; the value is still checked
-        const auto [objectClass, path] = InstanceName(objectName);
+        const auto named = InstanceName(objectName);
+        const SchemaClass* objectClass = named.first;
+        const std::string& path = named.second;
 
         // The association classes that can refer to the object.
         std::vector<const SchemaClass*> associations;
