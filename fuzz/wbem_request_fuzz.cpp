@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     syv::StandinHost::ClearRegisteredPlugins();
     g_plugin = new velkor::TQLogicControllerPluginCallbacks();  // registers itself for the whole run
     g_handler = new syv::wbem::WbemHandler(syv::StandinHost::GetSchemaClasses(),
-                                           [](const std::vector<std::string>& classes) {
-                                               return syv::StandinHost::RunQuery(classes);
+                                           [](const std::vector<std::string>& classes, syv::QueryObserver& observer) {
+                                               syv::StandinHost::RunQuery(classes, observer);
                                            });
     return 0;
 }

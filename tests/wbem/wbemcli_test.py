@@ -37,8 +37,9 @@ def report(env=None):
 
 class Server:
     def __init__(self, env=None, args=(), stderr=None):
-        self.process = subprocess.Popen(EMULATOR + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
-                                        stdout=subprocess.PIPE, stderr=stderr, env=env)
+        launcher = [os.environ['VELKOR_BREAK_LAUNCHER']] if EMULATOR else []  # Ctrl+C once its input ends
+        self.process = subprocess.Popen(EMULATOR + launcher + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=stderr, env=env)
         self.login = ''
         ready, _, _ = select.select([self.process.stdout], [], [], LIMIT)
         line = self.process.stdout.readline().decode() if ready else ''
@@ -66,11 +67,12 @@ class Server:
         return answer.decode('utf-8', 'replace')
 
     def stop(self):
-        if EMULATOR:  # Wine gives no console signal to send from here
-            self.process.kill()
-            return self.process.wait(LIMIT) is not None
-        self.process.send_signal(signal.SIGTERM)
-        return self.process.wait(LIMIT) == 0 and self.process.stdout.read() == b''
+        self.process.stdin.close() if EMULATOR else self.process.send_signal(signal.SIGTERM)
+        stopped = self.process.wait(LIMIT) == 0 and self.process.stdout.read() == b''
+        with socket.socket() as free:  # nothing listens on the port any more
+            free.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            free.bind(('127.0.0.1', self.port))
+        return stopped
 
 
 # ---- syvcore's object paths, and how wbemcli prints them ----
@@ -78,21 +80,10 @@ class Server:
 def parse_path(path):
     ns, rest = path.split(':', 1)
     cls, _, keys = rest.partition('.')
-    parsed, i = [], 0
-    while i < len(keys):
-        eq = keys.index('=', i)
-        name, i = keys[i:eq], eq + 1
-        if keys[i] == '"':
-            text, i = '', i + 1
-            while keys[i] != '"':
-                i += keys[i] == '\\'
-                text, i = text + keys[i], i + 1
-            value, i = (parse_path(text) if text.startswith(NS + ':') else text), i + 1
-        else:
-            digits = re.match(r'\d+', keys[i:]).group()
-            value, i = int(digits), i + len(digits)
-        parsed.append((name, value))
-        i += 1
+    parsed = []
+    for name, value in re.findall(r'(\w+)=("(?:[^"\\]|\\.)*"|\d+)', keys):
+        text = re.sub(r'\\(.)', r'\1', value[1:-1])
+        parsed.append((name, int(value) if value[0] != '"' else parse_path(text) if text.startswith(NS + ':') else text))
     return ns, cls, parsed
 
 
@@ -117,55 +108,63 @@ def shown_property(p):
 
 # ---- the comparison ----
 
+def name_line(server, path):
+    return '%s/%s' % (server.hostport, shown_path(path))
+
+
+def line(server, i):
+    return '%s %s' % (name_line(server, i['path']),
+                      ','.join('%s=%s' % (p['name'], shown_property(p)) for p in i['properties']))
+
+
+def same(server, args, expected, what=None):
+    got = server.wbemcli(*args)[0]
+    check(sorted(got) == sorted(expected), '%s: %s, not %s' % (what or args, got, expected))
+    return got
+
+
 def compare(server, query):
     instances = query['instances']
     by_path = {i['path']: i for i in instances}
-    name_line = lambda path: '%s/%s' % (server.hostport, shown_path(path))
-    line = lambda i: '%s %s' % (name_line(i['path']),
-                                ','.join('%s=%s' % (p['name'], shown_property(p)) for p in i['properties']))
-    classes = query['classes']
-    names, _ = server.wbemcli('ecn', NS)
-    check(sorted(names) == sorted('%s/%s:%s' % (server.hostport, NS, c) for c in classes), 'ecn: %s' % names)
-    for cls in classes:
+    same(server, ['ecn', NS], ['%s/%s:%s' % (server.hostport, NS, c) for c in query['classes']])
+    for cls in query['classes']:
         of_class = [i for i in instances if i['class'] == cls]
         check(len(of_class) > 0, 'the report has no %s' % cls)
-        got, _ = server.wbemcli('ein', '%s:%s' % (NS, cls))
-        check(got == [name_line(i['path']) for i in of_class], 'ein %s: %s' % (cls, got))
-        got, _ = server.wbemcli('ei', '%s:%s' % (NS, cls))
-        check(got == [line(i) for i in of_class], 'ei %s: %s' % (cls, got))
-        got, _ = server.wbemcli('gc', '%s:%s' % (NS, cls))
+        same(server, ['ein', '%s:%s' % (NS, cls)], [name_line(server, i['path']) for i in of_class])
+        same(server, ['ei', '%s:%s' % (NS, cls)], [line(server, i) for i in of_class])
+        got = server.wbemcli('gc', '%s:%s' % (NS, cls))[0]
         declared = set(re.findall(r'(\w+)=', got[0].split(' ', 1)[1])) if got and ' ' in got[0] else set()
         check(declared >= {p['name'] for i in of_class for p in i['properties']}, 'gc %s: %s' % (cls, got))
 
-    links = [i for i in instances if any(p['type'] == 'reference' for p in i['properties'])]
     ends = lambda link: {p['name']: p['value'] for p in link['properties'] if p['type'] == 'reference'}
+    links = [i for i in instances if ends(i)]
     for path, instance in by_path.items():
+        keys = parse_path(path)[2]
         if instance in links:
             continue
-        if parse_path(path)[2] and '"' not in ''.join(str(v) for _, v in parse_path(path)[2]):
-            got, _ = server.wbemcli('gi', shown_path(path))  # wbemcli prints the path as it read it, then the instance
-            properties = line(instance)[len(name_line(path)):]
-            check(len(got) == 1 and got[0].endswith(properties), 'gi %s: %s' % (path, got))
-        if not any(path in ends(link).values() for link in links):
+        if keys and '"' not in ''.join(str(v) for _, v in keys):
+            got = server.wbemcli('gi', shown_path(path))[0]  # wbemcli prints the path as it read it, then the instance
+            check(len(got) == 1 and got[0].endswith(line(server, instance)[len(name_line(server, path)):]),
+                  'gi %s: %s' % (path, got))
+        mine = [l for l in links if path in ends(l).values()]
+        if not mine:
             continue
         # A firmware link filter answers nothing from a BIOS element, and a
         # result class filter keeps one kind of far end.
         assoc = 'ORNSG_QLogic%sControllerFirmware' % ('IScsi' if 'IScsi' in instance['class'] else 'FibreChannel')
-        far_class = next(by_path[p]['class'] for l in links for p in ends(l).values() if path in ends(l).values()
-                         and p != path)
+        far = [p for l in mine for p in ends(l).values() if p != path]
+        far_class = by_path[far[0]]['class']
         for op, flags in [('ain', []), ('ain', ['-ac', assoc]), ('ai', ['-ac', assoc]), ('ai', ['-arc', far_class]),
                           ('ain', ['-arc', far_class]), ('rin', []), ('rin', ['-arc', assoc]), ('ri', ['-arc', assoc])]:
-            filter_class = flags[1] if flags else None
-            link_filter = filter_class if op.startswith('r') or flags[:1] == ['-ac'] else None
-            mine = [l for l in links if path in ends(l).values() and link_filter in (None, l['class'])]
-            if op.startswith('r'):
-                expected = [name_line(l['path']) if op == 'rin' else line(l) for l in mine]
+            link_filter = flags[1] if flags and (op[0] == 'r' or flags[0] == '-ac') else None
+            kept = [l for l in mine if link_filter in (None, l['class'])]
+            if op[0] == 'r':
+                objects = [(l['path'], l) for l in kept]
             else:
-                far = [p for l in mine for role, p in ends(l).items() if p != path and
-                       (flags[:1] != ['-arc'] or by_path[p]['class'] == filter_class)]
-                expected = [name_line(p) if op == 'ain' else line(by_path[p]) for p in far]
-            got, _ = server.wbemcli(op, *flags, shown_path(path))
-            check(sorted(got) == sorted(expected), '%s %s %s: %s, not %s' % (op, flags, path, got, expected))
+                objects = [(p, by_path[p]) for l in kept for p in ends(l).values() if p != path and
+                           (flags[:1] != ['-arc'] or by_path[p]['class'] == flags[1])]
+            expected = [name_line(server, p) if op.endswith('n') else line(server, i) for p, i in objects]
+            same(server, [op, *flags, shown_path(path)], expected)
 
 
 def post(body, method='EnumerateClassNames', length=None, extra=''):
@@ -183,6 +182,17 @@ def call(method, params=''):
 
 CONTROLLER = 'ORNSG_QLogicFibreChannelSCSIProtocolController'
 ISCSI_CONTROLLER = 'ORNSG_QLogicIScsiSCSIProtocolController'
+FC = 'ORNSG_QLogicFibreChannel'
+cn = lambda name, cls: '<IPARAMVALUE NAME="%s"><CLASSNAME NAME="%s"/></IPARAMVALUE>' % (name, cls)
+ROLE = '<IPARAMVALUE NAME="Role"><VALUE>Antecedent</VALUE></IPARAMVALUE>'
+CLASS_LINKS = [  # on a class (wbemcli names only instances), from the schema: (method, class, filters, classes)
+    ('AssociatorNames', CONTROLLER, '', {FC + 'FirmwareElement', FC + 'BIOSElement'}),
+    ('Associators', CONTROLLER, cn('AssocClass', FC + 'ControllerBIOS'), {FC + 'BIOSElement'}),
+    ('AssociatorNames', FC + 'BIOSElement', cn('ResultClass', 'CIM_SCSIProtocolController'), {CONTROLLER}),
+    ('AssociatorNames', CONTROLLER, ROLE, set()),
+    ('ReferenceNames', CONTROLLER, '', {FC + 'ControllerFirmware', FC + 'ControllerBIOS'}),
+    ('References', FC + 'FirmwareElement', ROLE, {FC + 'ControllerFirmware'}),
+]
 ERRORS = [  # what is sent, what the answer holds
     (['ei', NS + ':NoSuchClass'], 'CIM_ERR_INVALID_CLASS'),
     (['ein', 'root/other:' + CONTROLLER], 'CIM_ERR_INVALID_NAMESPACE'),
@@ -193,6 +203,7 @@ ERRORS = [  # what is sent, what the answer holds
     (post('<a>' * 100 + '</a>' * 100), 'CIMError: request-not-well-formed'),
     (post(call('EnumerateClassNames'), method='GetClass'), 'CIMError: header-mismatch'),
     (post(call('DeleteInstance'), method='DeleteInstance'), 'ERROR CODE="7"'),
+    (post(call('AssociatorNames', cn('ObjectName', 'None')), 'AssociatorNames'), 'ERROR CODE="4"'),
     (post(call('GetInstance', '<IPARAMVALUE NAME="InstanceName"><INSTANCENAME CLASSNAME="%s"><KEYBINDING NAME="DeviceID">'
                '<KEYVALUE>x</KEYVALUE></KEYBINDING></INSTANCENAME></IPARAMVALUE>' % CONTROLLER), method='GetInstance'),
      'ERROR CODE="6"'),
@@ -204,36 +215,39 @@ ERRORS = [  # what is sent, what the answer holds
 def main():
     query = report()
     server = Server()
+    answering = lambda: len(server.wbemcli('ecn', NS)[0]) == len(query['classes'])
     try:
         compare(server, query)
+        for method, cls, filters, expected in CLASS_LINKS:
+            answer = server.raw(post(call(method, cn('ObjectName', cls) + filters), method))
+            paths = re.findall(r'<CLASSPATH>.*?<CLASSNAME NAME="(\w+)"/></CLASSPATH>', answer)
+            classes = re.findall(r'<CLASS NAME="(\w+)"', answer) if method in ('Associators', 'References') else paths
+            check(sorted(paths) == sorted(classes) == sorted(expected), '%s %s %s: %s' % (method, cls, filters, answer))
         for request, expected in ERRORS:
             answer = server.raw(request) if isinstance(request, bytes) else server.wbemcli(*request)[1]
             check(expected in answer, '%s answered %r' % (request[:80], answer[:300]))
-            check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'no answer after %s' % request[:80])
+            check(answering(), 'no answer after %s' % request[:80])
         # A client that sends half a request holds no one else up.
         with socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) as slow:
             slow.sendall(post(call('EnumerateClassNames'))[:60])
-            check(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']), 'a half-sent request blocked others')
+            check(answering(), 'a half-sent request blocked others')
         # Past the cap of open connections, one more is refused, not queued for ever.
         idle = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(64)]
         check('HTTP/1.1 503' in server.raw(post(call('EnumerateClassNames'))), 'a connection past the cap was served')
         for connection in idle:
             connection.close()
         # The server sees the closes in its own time.
-        check(any(len(server.wbemcli('ecn', NS)[0]) == len(query['classes']) or time.sleep(0.2) for _ in range(50)),
-              'no answer once the connections closed')
+        check(any(answering() or time.sleep(0.2) for _ in range(50)), 'no answer once the connections closed')
     finally:
-        check(server.stop(), 'the server did not stop cleanly on SIGTERM')
+        check(server.stop(), 'the server did not stop cleanly on SIGTERM or Ctrl+C')
 
     # A failing tool fails the query with the tool's error; the other tool's classes are still served.
-    env = dict(os.environ, SCLI_CRASH='1')
-    failing = Server(env)
+    failing = Server(dict(os.environ, SCLI_CRASH='1'))
     try:
-        _, answer = failing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))
+        answer = failing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[1]
         check('CIM_ERR_FAILED' in answer and 'scli' in answer, 'a failing tool answered %r' % answer)
-        iscsi = [i for i in query['instances'] if i['class'] == ISCSI_CONTROLLER]
-        got, _ = failing.wbemcli('ein', '%s:%s' % (NS, ISCSI_CONTROLLER))
-        check(len(got) == len(iscsi) > 0, 'after a failed query: %s' % got)
+        same(failing, ['ein', '%s:%s' % (NS, ISCSI_CONTROLLER)],
+             [name_line(failing, i['path']) for i in query['instances'] if i['class'] == ISCSI_CONTROLLER])
     finally:
         failing.stop()
     # Collected once, the adapters stay as they were; with a refresh period of
@@ -242,12 +256,17 @@ def main():
     for args, adapters_later in [([], 3), (['--refresh-seconds', '0'], 16)]:
         transcript = os.path.join(tempfile.mkdtemp(), 'scli.txt')
         shutil.copy(os.path.join(transcripts, 'scli.txt'), transcript)
-        refreshing = Server(dict(os.environ, SCLI_TRANSCRIPT=transcript), args)
+        env = dict(os.environ, SCLI_TRANSCRIPT=transcript,
+                   ISCLI_TRANSCRIPT=os.path.join(transcripts, 'iscli-sixteen-adapters.txt'))
+        refreshing = Server(env, args)
         try:
             first = refreshing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[0]
             shutil.copy(os.path.join(transcripts, 'scli-sixteen-adapters.txt'), transcript)
             later = refreshing.wbemcli('ein', '%s:%s' % (NS, CONTROLLER))[0]
             check((len(first), len(later)) == (3, adapters_later), '%s: %d then %d' % (args, len(first), len(later)))
+            if args:  # the sixteen adapters' raw data: an answer past 64 KiB, streamed in chunks
+                same(refreshing, ['ei', '-cte', NS + ':CIM_ManagedElement'],
+                     [line(refreshing, i) for i in report(env)['instances'] if i['class'].endswith('RawData')])
         finally:
             refreshing.stop()
 

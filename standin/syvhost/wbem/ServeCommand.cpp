@@ -12,6 +12,27 @@
 
 namespace syv {
 
+namespace {
+
+// Passes a query on and notes whether it succeeded.
+class RecordingEnd : public QueryObserver {
+public:
+    explicit RecordingEnd(QueryObserver& next) : next_(next) {}
+    void Committed(const CommittedInstance& instance) override { next_.Committed(instance); }
+    void RanTool(const ToolRun& run) override { next_.RanTool(run); }
+    void Logged(const LogEntry& entry) override { next_.Logged(entry); }
+    void Ended(const QueryError* error) override {
+        succeeded = !error;
+        next_.Ended(error);
+    }
+    bool succeeded = false;
+
+private:
+    QueryObserver& next_;
+};
+
+}  // namespace
+
 void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) {
     std::string address;
     unsigned short port = 0;
@@ -37,27 +58,26 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
     using Clock = std::chrono::steady_clock;
     bool collected = false;
     Clock::time_point collectedAt;
-    const wbem::QueryFunction query = [&](const std::vector<std::string>& classes) {
+    const wbem::QueryFunction query = [&](const std::vector<std::string>& classes, QueryObserver& observer) {
         if (collected && options.refreshSeconds >= 0 &&
             Clock::now() - collectedAt > std::chrono::seconds(options.refreshSeconds)) {
             try {
                 plugin.Shutdown();
             } catch (const std::exception& error) {
-                QueryReport failed;
-                failed.failed = true;
+                QueryError failed;
                 failed.status = 1;
                 failed.message = std::string("the plug-in failed to shut down: ") + error.what();
-                return failed;
+                return observer.Ended(&failed);
             }
             collected = false;
         }
         const Clock::time_point start = Clock::now();
-        QueryReport report = StandinHost::RunQuery(classes);
-        if (!collected && !report.failed) {
+        RecordingEnd recording(observer);
+        StandinHost::RunQuery(classes, recording);
+        if (!collected && recording.succeeded) {
             collected = true;
             collectedAt = start;
         }
-        return report;
     };
     const wbem::LogFunction log = [&](int level, const std::string& text) {
         if (level <= options.logLevel) std::cerr << "syvhost: " << text << "\n";

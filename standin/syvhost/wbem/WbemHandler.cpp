@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -92,9 +93,14 @@ std::string Unescaped(const std::string& text) {
     return out;
 }
 
-std::string Number(const TCIMValue& value) {
-    return std::to_string(value.GetKind() == TCIMValue::eUint16 ? value.GetUint16() : static_cast<unsigned int>(value));
+void AppendNumber(std::string& out, const TCIMValue& value) {
+    const unsigned int number = value.GetKind() == TCIMValue::eUint16 ? value.GetUint16() : static_cast<unsigned int>(value);
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, end.ptr);
 }
+
+typedef std::vector<std::pair<std::string_view, const TCIMValue*>> KeyList;
 
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
@@ -104,6 +110,111 @@ std::string Quoted(const std::string& text) {
     }
     return out + '"';
 }
+
+// ---- the answer's body ----
+
+const char* const kTrailerNames = "CIMStatusCode, CIMStatusCodeDescription";
+
+HttpAnswer XmlAnswer(std::string body) {
+    HttpAnswer answer;
+    answer.headers = {{"Content-Type", "application/xml; charset=\"utf-8\""}, {"CIMOperation", "MethodResponse"}};
+    answer.body = std::move(body);
+    return answer;
+}
+
+// A trailer or header value: printable ASCII, anything else and '%' as %HH.
+std::string HeaderText(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || c == '%') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The body of a CIM answer as it is written: held whole until it exceeds
+// the head size, then sent in parts, so that a failure early still gets an
+// ERROR element and a long answer is never held whole.
+class BodyWriter {
+public:
+    BodyWriter(AnswerSink& sink, std::size_t headBytes) : sink_(sink), headBytes_(headBytes) { text.reserve(16 * 1024); }
+
+    std::string text;  // not yet sent
+
+    bool Started() const { return started_; }
+
+    // A point where the text may be sent: between instances.
+    void Checkpoint() {
+        if (!started_) {
+            if (text.size() <= headBytes_) return;
+            sink_.Begin(Head());
+            started_ = true;
+        } else if (text.size() < kPartBytes) {
+            return;
+        }
+        sink_.Part(text);
+        text.clear();
+    }
+
+    void Finish() {
+        if (!started_) return sink_.Whole(XmlAnswer(std::move(text)));
+        sink_.Part(text);
+        sink_.End({});
+    }
+
+    // Ends a streamed body that failed: what was written, without its end,
+    // and the status in the trailer.
+    void Fail(std::uint32_t code, const std::string& description) {
+        sink_.Part(text);
+        sink_.End({{"CIMStatusCode", std::to_string(code)}, {"CIMStatusCodeDescription", HeaderText(description)}});
+    }
+
+private:
+    static const std::size_t kPartBytes = 32 * 1024;
+
+    static HttpAnswer Head() {
+        HttpAnswer head = XmlAnswer(std::string());
+        head.headers.emplace_back("Trailer", kTrailerNames);
+        return head;
+    }
+
+    AnswerSink& sink_;
+    std::size_t headBytes_;
+    bool started_ = false;
+};
+
+// Passes the committed instances of the named classes on, in commit order
+// (whatever else a plug-in commits is left out), and keeps how the query
+// ended.
+template <class Each>
+class Forward : public QueryObserver {
+public:
+    Forward(const std::vector<std::string>& names, Each& each) : names_(names), each_(each) {}
+
+    void Committed(const CommittedInstance& instance) override {
+        for (const std::string& name : names_) {
+            if (name == instance.className) return each_(instance);
+        }
+    }
+    void RanTool(const ToolRun&) override {}
+    void Logged(const LogEntry&) override {}
+    void Ended(const QueryError* error) override {
+        if (error) failure = error->message;
+    }
+
+    std::optional<std::string> failure;
+
+private:
+    const std::vector<std::string>& names_;
+    Each& each_;
+};
 
 // ---- the operation ----
 
@@ -117,14 +228,15 @@ struct PropertyFilter {
 class Operation {
 public:
     Operation(const std::vector<SchemaClass>& classes, const QueryFunction& query, const Tree& call,
-              const std::string& host)
-        : classes_(classes), query_(query), host_(host) {
+              const std::string& host, BodyWriter& body)
+        : classes_(classes), query_(query), host_(host), body_(body) {
         for (const auto& child : call) {
             if (child.first == "IPARAMVALUE") params_.emplace_back(Attribute(child.second, "NAME"), &child.second);
         }
     }
 
-    void Run(const std::string& method, std::string& out) {
+    void Run(const std::string& method) {
+        std::string& out = body_.text;
         if (NamesEqual(method, "EnumerateClassNames")) {
             for (const SchemaClass* cls : ClassesUnder(OptionalClassName("ClassName"), Bool("DeepInheritance", false))) {
                 out += "<CLASSNAME NAME=\"";
@@ -137,6 +249,7 @@ public:
             const bool origin = Bool("IncludeClassOrigin", false);
             for (const SchemaClass* cls : ClassesUnder(OptionalClassName("ClassName"), Bool("DeepInheritance", false))) {
                 WriteClass(out, *cls, localOnly, qualifiers, origin, std::nullopt);
+                body_.Checkpoint();
             }
         } else if (NamesEqual(method, "GetClass")) {
             const SchemaClass& cls = SchemaClassNamed(RequiredClassName("ClassName"));
@@ -145,32 +258,39 @@ public:
             const bool origin = Bool("IncludeClassOrigin", false);
             WriteClass(out, cls, localOnly, qualifiers, origin, PropertyList());
         } else if (NamesEqual(method, "EnumerateInstanceNames")) {
-            const QueryReport report = Collect(ServedClassesDerivedFrom(RequiredClassName("ClassName")));
-            for (const CommittedInstance& instance : report.instances) WriteInstanceName(out, instance);
+            Collect(ServedClassesDerivedFrom(RequiredClassName("ClassName")), [&](const CommittedInstance& instance) {
+                WriteInstanceName(out, instance);
+                body_.Checkpoint();
+            });
         } else if (NamesEqual(method, "EnumerateInstances")) {
             const std::string className = RequiredClassName("ClassName");
             const std::vector<const SchemaClass*> served = ServedClassesDerivedFrom(className);
             PropertyFilter filter = InstanceFilter();
             if (!Bool("DeepInheritance", true)) filter.onlyOf = FindClass(className);
             if (Bool("LocalOnly", true)) filter.onlyLocalTo = FindClass(className);
-            const QueryReport report = Collect(served);
-            for (const CommittedInstance& instance : report.instances) {
+            Collect(served, [&](const CommittedInstance& instance) {
                 out += "<VALUE.NAMEDINSTANCE>";
                 WriteInstanceName(out, instance);
                 WriteInstance(out, instance, filter);
                 out += "</VALUE.NAMEDINSTANCE>";
-            }
+                body_.Checkpoint();
+            });
         } else if (NamesEqual(method, "GetInstance")) {
-            const auto [cls, path] = InstanceName(RequiredParam("InstanceName"));
+            const auto named = InstanceName(RequiredParam("InstanceName"));
+            const SchemaClass* cls = named.first;
+            const std::string& path = named.second;  // a lambda below uses it: no structured binding
             PropertyFilter filter = InstanceFilter();
             if (Bool("LocalOnly", true)) filter.onlyLocalTo = cls;
-            const QueryReport report = Collect({cls});
-            const CommittedInstance* instance = Find(report, path);
-            if (!instance) throw CimError{kErrNotFound, "no instance " + path};
-            WriteInstance(out, *instance, filter);
+            bool found = false;
+            Collect({cls}, [&](const CommittedInstance& instance) {
+                if (found || instance.path != path) return;
+                found = true;
+                WriteInstance(out, instance, filter);
+            });
+            if (!found) throw CimError{kErrNotFound, "no instance " + path};
         } else if (NamesEqual(method, "AssociatorNames") || NamesEqual(method, "Associators") ||
                    NamesEqual(method, "ReferenceNames") || NamesEqual(method, "References")) {
-            RunAssociation(method, out);
+            RunAssociation(method);
         } else {
             throw CimError{kErrNotSupported, "the operation " + method + " is not supported"};
         }
@@ -293,30 +413,17 @@ private:
 
     // -- instances --
 
-    QueryReport Collect(const std::vector<const SchemaClass*>& classes) const {
+    // Runs one query of the classes and calls each(instance) for every
+    // instance of them as it is committed; throws CIM_ERR_FAILED with the
+    // plug-in's message when the query fails.
+    template <class Each>
+    void Collect(const std::vector<const SchemaClass*>& classes, Each each) const {
         std::vector<std::string> names;
+        names.reserve(classes.size());
         for (const SchemaClass* cls : classes) names.push_back(cls->name);
-        QueryReport report = query_(names);
-        if (report.failed) throw CimError{kErrFailed, report.message};
-        // Only the classes asked for, whatever else a plug-in commits.
-        std::vector<CommittedInstance> kept;
-        for (CommittedInstance& instance : report.instances) {
-            for (const std::string& name : names) {
-                if (name == std::string(instance.className)) {
-                    kept.push_back(std::move(instance));
-                    break;
-                }
-            }
-        }
-        report.instances = std::move(kept);
-        return report;
-    }
-
-    static const CommittedInstance* Find(const QueryReport& report, const std::string& path) {
-        for (const CommittedInstance& instance : report.instances) {
-            if (instance.path == path) return &instance;
-        }
-        return nullptr;
+        Forward<Each> forward(names, each);
+        query_(names, forward);
+        if (forward.failure) throw CimError{kErrFailed, *forward.failure};
     }
 
     // The object path syvcore gives the instance that the INSTANCENAME (or
@@ -395,12 +502,8 @@ private:
 
     // -- associations --
 
-    void RunAssociation(const std::string& method, std::string& out) {
+    void RunAssociation(const std::string& method) {
         const Tree& objectName = RequiredParam("ObjectName");
-        if (Child(objectName, "CLASSNAME")) {
-            throw CimError{kErrNotSupported, method + " of a class is not supported; name an instance"};
-        }
-        const auto [objectClass, path] = InstanceName(objectName);
         const bool references = NamesEqual(method, "ReferenceNames") || NamesEqual(method, "References");
         const bool names = NamesEqual(method, "ReferenceNames") || NamesEqual(method, "AssociatorNames");
         const std::optional<std::string> assocClass = references ? OptionalClassName("ResultClass") : OptionalClassName("AssocClass");
@@ -411,8 +514,16 @@ private:
         if (!names) {
             filter.propertyList = PropertyList();
             filter.classOrigin = Bool("IncludeClassOrigin", false);
-            Bool("IncludeQualifiers", false);
         }
+        if (const Tree* className = Child(objectName, "CLASSNAME")) {
+            const SchemaClass* source = FindClass(Attribute(*className, "NAME"));
+            if (!source) throw CimError{kErrInvalidParameter, "the class " + Attribute(*className, "NAME") + " does not exist in " + kNamespace};
+            return RunClassAssociation(*source, references, names, assocClass, resultClass, role, resultRole, filter);
+        }
+        if (!names) Bool("IncludeQualifiers", false);  // instances carry no qualifiers; the value is still checked
+        const auto named = InstanceName(objectName);
+        const SchemaClass* objectClass = named.first;
+        const std::string& path = named.second;
 
         // The association classes that can refer to the object.
         std::vector<const SchemaClass*> associations;
@@ -428,72 +539,110 @@ private:
             }
         }
         if (associations.empty()) return;
-        const QueryReport report = Collect(associations);
 
-        std::vector<const CommittedInstance*> links;
-        std::vector<const TCIMReference*> ends;
+        // References stream their links as they come; associators first
+        // gather the far ends (paths only), then stream those instances.
+        std::string& out = body_.text;
+        std::vector<TCIMReference> ends;
         std::set<std::string> seen;
-        for (const CommittedInstance& link : report.instances) {
+        Collect(associations, [&](const CommittedInstance& link) {
             for (const auto& near : link.properties) {
                 if (near.second.GetKind() != TCIMValue::eReference || near.second.GetReference().ToObjectPath() != path ||
-                    (!role.empty() && !NamesEqual(std::string(near.first), role))) {
+                    (!role.empty() && !NamesEqual(near.first, role))) {
                     continue;
                 }
                 if (references) {
-                    if (seen.insert(link.path).second) links.push_back(&link);
+                    if (!seen.insert(link.path).second) continue;
+                    out += names ? "<OBJECTPATH>" : "<VALUE.OBJECTWITHPATH>";
+                    WriteInstancePath(out, link);
+                    if (!names) WriteInstance(out, link, filter);
+                    out += names ? "</OBJECTPATH>" : "</VALUE.OBJECTWITHPATH>";
+                    body_.Checkpoint();
                     continue;
                 }
                 for (const auto& far : link.properties) {
                     if (far.first == near.first || far.second.GetKind() != TCIMValue::eReference) continue;
-                    if (!resultRole.empty() && !NamesEqual(std::string(far.first), resultRole)) continue;
+                    if (!resultRole.empty() && !NamesEqual(far.first, resultRole)) continue;
                     const TCIMReference& end = far.second.GetReference();
                     const SchemaClass* endClass = FindClass(end.GetClassName());
                     if (resultClass && !(endClass ? DerivesFrom(*endClass, *resultClass) : NamesEqual(end.GetClassName(), *resultClass))) {
                         continue;
                     }
-                    if (seen.insert(end.ToObjectPath()).second) ends.push_back(&end);
+                    if (seen.insert(end.ToObjectPath()).second) ends.push_back(end);
                 }
             }
-        }
-
-        if (references) {
-            for (const CommittedInstance* link : links) {
-                if (names) {
-                    out += "<OBJECTPATH>";
-                    WriteInstancePath(out, *link);
-                    out += "</OBJECTPATH>";
-                } else {
-                    out += "<VALUE.OBJECTWITHPATH>";
-                    WriteInstancePath(out, *link);
-                    WriteInstance(out, *link, filter);
-                    out += "</VALUE.OBJECTWITHPATH>";
-                }
-            }
-            return;
-        }
+        });
+        if (references) return;
         if (names) {
-            for (const TCIMReference* end : ends) {
+            for (const TCIMReference& end : ends) {
                 out += "<OBJECTPATH>";
-                WriteInstancePath(out, *end);
+                WriteInstancePath(out, end);
                 out += "</OBJECTPATH>";
+                body_.Checkpoint();
             }
             return;
         }
         // The instances at the far ends, from one query of their classes.
         std::vector<const SchemaClass*> endClasses;
-        for (const TCIMReference* end : ends) {
-            const SchemaClass* cls = FindClass(end->GetClassName());
-            if (cls && std::find(endClasses.begin(), endClasses.end(), cls) == endClasses.end()) endClasses.push_back(cls);
+        std::map<std::string, const TCIMReference*> endsByPath;
+        for (const TCIMReference& end : ends) {
+            const SchemaClass* cls = FindClass(end.GetClassName());
+            if (!cls) continue;
+            endsByPath.emplace(end.ToObjectPath(), &end);
+            if (std::find(endClasses.begin(), endClasses.end(), cls) == endClasses.end()) endClasses.push_back(cls);
         }
         if (endClasses.empty()) return;
-        const QueryReport instances = Collect(endClasses);
-        for (const TCIMReference* end : ends) {
-            if (const CommittedInstance* instance = Find(instances, end->ToObjectPath())) {
-                out += "<VALUE.OBJECTWITHPATH>";
-                WriteInstancePath(out, *end);
-                WriteInstance(out, *instance, filter);
-                out += "</VALUE.OBJECTWITHPATH>";
+        Collect(endClasses, [&](const CommittedInstance& instance) {
+            const auto end = endsByPath.find(instance.path);
+            if (end == endsByPath.end() || !end->second) return;
+            out += "<VALUE.OBJECTWITHPATH>";
+            WriteInstancePath(out, *end->second);
+            WriteInstance(out, instance, filter);
+            out += "</VALUE.OBJECTWITHPATH>";
+            end->second = nullptr;  // once, as each far end
+            body_.Checkpoint();
+        });
+    }
+
+    // The association operations on a class answer from the schema: the
+    // association classes that can refer to it, or the classes at their far
+    // ends.
+    void RunClassAssociation(const SchemaClass& source, bool references, bool names,
+                             const std::optional<std::string>& assocClass, const std::optional<std::string>& resultClass,
+                             const std::string& role, const std::string& resultRole, const PropertyFilter& filter) {
+        const bool qualifiers = !names && Bool("IncludeQualifiers", false);
+        std::vector<const SchemaClass*> found;
+        const auto add = [&found](const SchemaClass* cls) {
+            if (cls && std::find(found.begin(), found.end(), cls) == found.end()) found.push_back(cls);
+        };
+        for (const SchemaClass& association : classes_) {
+            if (!association.isAssociation || (assocClass && !DerivesFrom(association, *assocClass))) continue;
+            for (const SchemaProperty& near : association.properties) {
+                const SchemaClass* target = FindClass(near.referenceClass);
+                if (near.type != "reference" || (!role.empty() && !NamesEqual(near.name, role)) ||
+                    !(DerivesFrom(source, near.referenceClass) || (target && DerivesFrom(*target, source.name)))) {
+                    continue;
+                }
+                if (references) add(&association);
+                for (const SchemaProperty& far : association.properties) {
+                    if (references || &far == &near || far.type != "reference" ||
+                        (!resultRole.empty() && !NamesEqual(far.name, resultRole))) {
+                        continue;
+                    }
+                    const SchemaClass* end = FindClass(far.referenceClass);
+                    if (end && (!resultClass || DerivesFrom(*end, *resultClass))) add(end);
+                }
             }
+        }
+        std::string& out = body_.text;
+        for (const SchemaClass* cls : found) {
+            out += names ? "<OBJECTPATH><CLASSPATH>" : "<VALUE.OBJECTWITHPATH><CLASSPATH>";
+            WriteNamespacePath(out, kNamespace);
+            out += "<CLASSNAME NAME=\"";
+            AppendEscaped(out, cls->name);
+            out += "\"/></CLASSPATH>";
+            if (!names) WriteClass(out, *cls, false, qualifiers, filter.classOrigin, filter.propertyList);
+            out += names ? "</OBJECTPATH>" : "</VALUE.OBJECTWITHPATH>";
         }
     }
 
@@ -505,7 +654,7 @@ private:
 
     // -- writing --
 
-    void WriteKeyBindings(std::string& out, const std::vector<std::pair<std::string, const TCIMValue*>>& keys) const {
+    void WriteKeyBindings(std::string& out, const KeyList& keys) const {
         for (const auto& key : keys) {
             out += "<KEYBINDING NAME=\"";
             AppendEscaped(out, key.first);
@@ -514,7 +663,7 @@ private:
             case TCIMValue::eUint16:
             case TCIMValue::eUint32:
                 out += "<KEYVALUE VALUETYPE=\"numeric\">";
-                out += Number(*key.second);
+                AppendNumber(out, *key.second);
                 out += "</KEYVALUE>";
                 break;
             case TCIMValue::eReference:
@@ -531,8 +680,7 @@ private:
         }
     }
 
-    void WriteInstanceNameOf(std::string& out, const std::string& className,
-                             const std::vector<std::pair<std::string, const TCIMValue*>>& keys) const {
+    void WriteInstanceNameOf(std::string& out, const std::string& className, const KeyList& keys) const {
         out += "<INSTANCENAME CLASSNAME=\"";
         AppendEscaped(out, className);
         out += "\">";
@@ -540,26 +688,33 @@ private:
         out += "</INSTANCENAME>";
     }
 
-    static std::vector<std::pair<std::string, const TCIMValue*>> KeysOf(const TCIMReference& reference) {
-        std::vector<std::pair<std::string, const TCIMValue*>> keys;
+    static KeyList KeysOf(const TCIMReference& reference) {
+        KeyList keys;
         for (const auto& key : reference.GetKeys()) keys.emplace_back(key.first, &key.second);
         return keys;
     }
 
-    std::vector<std::pair<std::string, const TCIMValue*>> KeysOf(const CommittedInstance& instance) const {
-        std::map<std::string, const TCIMValue*> keys;
-        if (const SchemaClass* cls = FindClass(std::string(instance.className))) {
+    // The instance's key properties, in name order.
+    KeyList KeysOf(const CommittedInstance& instance) const {
+        KeyList keys;
+        if (const SchemaClass* cls = FindClass(instance.className)) {
             for (const auto& property : instance.properties) {
                 for (const SchemaProperty& declared : cls->properties) {
-                    if (declared.isKey && declared.name == std::string(property.first)) keys[declared.name] = &property.second;
+                    if (declared.isKey && declared.name == property.first) {
+                        keys.emplace_back(declared.name, &property.second);
+                        break;
+                    }
                 }
             }
         }
-        return {keys.begin(), keys.end()};
+        std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+                   keys.end());
+        return keys;
     }
 
     void WriteInstanceName(std::string& out, const CommittedInstance& instance) const {
-        WriteInstanceNameOf(out, std::string(instance.className), KeysOf(instance));
+        WriteInstanceNameOf(out, instance.className, KeysOf(instance));
     }
 
     void WriteLocalNamespace(std::string& out, const std::string& ns) const {
@@ -635,7 +790,9 @@ private:
             break;
         case TCIMValue::eUint16:
         case TCIMValue::eUint32:
-            out += "<VALUE>" + Number(value) + "</VALUE>";
+            out += "<VALUE>";
+            AppendNumber(out, value);
+            out += "</VALUE>";
             break;
         case TCIMValue::eReference:
             out += "<VALUE.REFERENCE>";
@@ -651,13 +808,13 @@ private:
     }
 
     void WriteInstance(std::string& out, const CommittedInstance& instance, const PropertyFilter& filter) const {
-        const std::string className(instance.className);
+        const std::string& className = instance.className;
         const SchemaClass* cls = FindClass(className);
         out += "<INSTANCE CLASSNAME=\"";
         AppendEscaped(out, className);
         out += "\">";
         for (const auto& property : instance.properties) {
-            const std::string name(property.first);
+            const std::string& name = property.first;
             const SchemaProperty* declared = PropertyOf(cls, name);
             const SchemaProperty* local = PropertyOf(filter.onlyLocalTo, name);
             if (!Listed(filter.propertyList, name) || (filter.onlyOf && !PropertyOf(filter.onlyOf, name)) ||
@@ -670,7 +827,9 @@ private:
             if (array && type.size() > 2 && type.compare(type.size() - 2, 2, "[]") == 0) type.resize(type.size() - 2);
             const char* element = type == "reference" ? (array ? "PROPERTY.REFARRAY" : "PROPERTY.REFERENCE")
                                                       : (array ? "PROPERTY.ARRAY" : "PROPERTY");
-            out += std::string("<") + element + " NAME=\"";
+            out += '<';
+            out += element;
+            out += " NAME=\"";
             AppendEscaped(out, name);
             out += "\"";
             if (type == "reference") {
@@ -683,12 +842,16 @@ private:
                     out += "\"";
                 }
             } else {
-                out += " TYPE=\"" + type + "\"";
+                out += " TYPE=\"";
+                out += type;
+                out += '"';
             }
             if (filter.classOrigin && declared) WriteOrigin(out, *declared, className);
             out += ">";
             if (!value.IsNull()) WriteValue(out, value);
-            out += std::string("</") + element + ">";
+            out += "</";
+            out += element;
+            out += '>';
         }
         out += "</INSTANCE>";
     }
@@ -720,7 +883,9 @@ private:
             if ((localOnly && !property.local) || !Listed(propertyList, property.name)) continue;
             const bool reference = property.type == "reference";
             const char* element = reference ? "PROPERTY.REFERENCE" : (property.isArray ? "PROPERTY.ARRAY" : "PROPERTY");
-            out += std::string("<") + element + " NAME=\"";
+            out += '<';
+            out += element;
+            out += " NAME=\"";
             AppendEscaped(out, property.name);
             out += "\"";
             if (reference) {
@@ -735,7 +900,9 @@ private:
             if (origin) WriteOrigin(out, property, cls.name);
             out += ">";
             if (qualifiers && property.isKey) WriteTrueQualifier(out, "Key");
-            out += std::string("</") + element + ">";
+            out += "</";
+            out += element;
+            out += '>';
         }
         out += "</CLASS>";
     }
@@ -743,6 +910,7 @@ private:
     const std::vector<SchemaClass>& classes_;
     const QueryFunction& query_;
     const std::string& host_;
+    BodyWriter& body_;
     std::vector<std::pair<std::string, const Tree*>> params_;
 };
 
@@ -772,13 +940,6 @@ bool SplitBasic(const std::string& header, std::string& user, std::string& passw
     return true;
 }
 
-HttpAnswer XmlAnswer(std::string body) {
-    HttpAnswer answer;
-    answer.headers = {{"Content-Type", "application/xml; charset=\"utf-8\""}, {"CIMOperation", "MethodResponse"}};
-    answer.body = std::move(body);
-    return answer;
-}
-
 }  // namespace
 
 WbemHandler::WbemHandler(std::vector<SchemaClass> classes, QueryFunction query, PasswordCheck check, LogFunction log)
@@ -791,7 +952,7 @@ HttpAnswer WbemHandler::Refusal(int status, const std::string& cimError) {
     return answer;
 }
 
-HttpAnswer WbemHandler::Handle(const HttpRequestView& request) const {
+void WbemHandler::Handle(const HttpRequestView& request, AnswerSink& sink, std::size_t headBytes) const {
     if (check_) {
         std::string user;
         std::string password;
@@ -803,73 +964,87 @@ HttpAnswer WbemHandler::Handle(const HttpRequestView& request) const {
             }
             HttpAnswer answer = Refusal(401, "");
             answer.headers.emplace_back("WWW-Authenticate", std::string("Basic realm=\"") + kNamespace + "\"");
-            return answer;
+            return sink.Whole(std::move(answer));
         }
     }
     if (request.method != "POST") {
         HttpAnswer answer = Refusal(405, "");
         answer.headers.emplace_back("Allow", "POST");
-        return answer;
+        return sink.Whole(std::move(answer));
     }
-    if (request.target != "/cimom") return Refusal(404, "");
-    if (!NamesEqual(request.cimOperation, "MethodCall")) return Refusal(400, "unsupported-operation");
-    if (ElementDepth(request.body) > kMaxDepth) return Refusal(400, "request-not-well-formed");
+    if (request.target != "/cimom") return sink.Whole(Refusal(404, ""));
+    if (!NamesEqual(request.cimOperation, "MethodCall")) return sink.Whole(Refusal(400, "unsupported-operation"));
+    if (ElementDepth(request.body) > kMaxDepth) return sink.Whole(Refusal(400, "request-not-well-formed"));
 
     Tree document;
     try {
         std::istringstream stream(request.body);
         boost::property_tree::read_xml(stream, document);
     } catch (const boost::property_tree::xml_parser_error&) {
-        return Refusal(400, "request-not-well-formed");
+        return sink.Whole(Refusal(400, "request-not-well-formed"));
     }
 
+    const Tree* call = nullptr;
+    const Tree* message = nullptr;
+    bool extrinsic = false;
+    std::string method;
     try {
-        const Tree& message = Require(Require(document, "CIM"), "MESSAGE");
-        const Tree& simple = Require(message, "SIMPLEREQ");
-        const Tree* call = Child(simple, "IMETHODCALL");
-        const bool extrinsic = !call && Child(simple, "METHODCALL");
+        message = &Require(Require(document, "CIM"), "MESSAGE");
+        const Tree& simple = Require(*message, "SIMPLEREQ");
+        call = Child(simple, "IMETHODCALL");
+        extrinsic = !call && Child(simple, "METHODCALL");
         if (extrinsic) call = Child(simple, "METHODCALL");
         if (!call) throw BadRequest{"request-not-valid"};
-        const std::string method = Attribute(*call, "NAME");
+        method = Attribute(*call, "NAME");
         if (!NamesEqual(method, request.cimMethod)) throw BadRequest{"header-mismatch"};
-
-        const char* const responseElement = extrinsic ? "METHODRESPONSE" : "IMETHODRESPONSE";
-        std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
-                           "<MESSAGE ID=\"";
-        AppendEscaped(body, Attribute(message, "ID"));
-        body += "\" PROTOCOLVERSION=\"1.0\"><SIMPLERSP><";
-        body += responseElement;
-        body += " NAME=\"";
-        AppendEscaped(body, method);
-        body += "\">";
-        const std::size_t start = body.size();
-        try {
-            if (extrinsic) throw CimError{kErrNotSupported, "extrinsic methods are not supported"};
-            const Tree* nsPath = Child(*call, "LOCALNAMESPACEPATH");
-            const std::string ns = nsPath ? NamespaceOf(*nsPath) : std::string();
-            if (!request.cimObject.empty() && !NamesEqual(Unescaped(request.cimObject), ns)) {
-                throw BadRequest{"header-mismatch"};
-            }
-            if (!NamesEqual(ns, kNamespace)) throw CimError{kErrInvalidNamespace, "the namespace " + ns + " does not exist"};
-            body += "<IRETURNVALUE>";
-            Operation(classes_, query_, *call, request.host).Run(method, body);
-            body += "</IRETURNVALUE>";
-        } catch (const CimError& error) {
-            body.resize(start);
-            body += "<ERROR CODE=\"" + std::to_string(error.code) + "\" DESCRIPTION=\"";
-            AppendEscaped(body, error.description);
-            body += "\"/>";
-        } catch (const std::exception& error) {
-            body.resize(start);
-            body += "<ERROR CODE=\"" + std::to_string(kErrFailed) + "\" DESCRIPTION=\"";
-            AppendEscaped(body, error.what());
-            body += "\"/>";
+        const Tree* nsPath = extrinsic ? nullptr : Child(*call, "LOCALNAMESPACEPATH");
+        const std::string ns = nsPath ? NamespaceOf(*nsPath) : std::string();
+        if (!extrinsic && !request.cimObject.empty() && !NamesEqual(Unescaped(request.cimObject), ns)) {
+            throw BadRequest{"header-mismatch"};
         }
-        body += std::string("</") + responseElement + "></SIMPLERSP></MESSAGE></CIM>\n";
-        return XmlAnswer(std::move(body));
     } catch (const BadRequest& bad) {
-        return Refusal(400, bad.cimError);
+        return sink.Whole(Refusal(400, bad.cimError));
     }
+
+    const char* const responseElement = extrinsic ? "METHODRESPONSE" : "IMETHODRESPONSE";
+    BodyWriter body(sink, headBytes);
+    std::string& out = body.text;
+    out += "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"";
+    AppendEscaped(out, Attribute(*message, "ID"));
+    out += "\" PROTOCOLVERSION=\"1.0\"><SIMPLERSP><";
+    out += responseElement;
+    out += " NAME=\"";
+    AppendEscaped(out, method);
+    out += "\">";
+    const std::size_t start = out.size();
+    std::optional<CimError> failure;
+    try {
+        if (extrinsic) throw CimError{kErrNotSupported, "extrinsic methods are not supported"};
+        const Tree* nsPath = Child(*call, "LOCALNAMESPACEPATH");
+        const std::string ns = nsPath ? NamespaceOf(*nsPath) : std::string();
+        if (!NamesEqual(ns, kNamespace)) throw CimError{kErrInvalidNamespace, "the namespace " + ns + " does not exist"};
+        out += "<IRETURNVALUE>";
+        Operation(classes_, query_, *call, request.host, body).Run(method);
+        out += "</IRETURNVALUE>";
+    } catch (const CimError& error) {
+        failure = error;
+    } catch (const BadRequest& bad) {
+        if (!body.Started()) return sink.Whole(Refusal(400, bad.cimError));
+        failure = CimError{kErrInvalidParameter, "the request is not valid: " + bad.cimError};
+    } catch (const std::exception& error) {
+        failure = CimError{kErrFailed, error.what()};
+    }
+    if (failure && body.Started()) return body.Fail(failure->code, failure->description);
+    if (failure) {
+        out.resize(start);
+        out += "<ERROR CODE=\"" + std::to_string(failure->code) + "\" DESCRIPTION=\"";
+        AppendEscaped(out, failure->description);
+        out += "\"/>";
+    }
+    out += "</";
+    out += responseElement;
+    out += "></SIMPLERSP></MESSAGE></CIM>\n";
+    body.Finish();
 }
 
 }  // namespace wbem

@@ -9,14 +9,18 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace syv {
 namespace wbem {
 
-// Runs one query for the classes; never concurrently with another call.
-typedef std::function<QueryReport(const std::vector<std::string>& classes)> QueryFunction;
+// Runs one query for the classes, telling the observer what it does as it
+// happens; never concurrently with another call.
+typedef std::function<void(const std::vector<std::string>& classes, QueryObserver& observer)> QueryFunction;
+
+typedef std::vector<std::pair<std::string, std::string>> HeaderList;
 
 struct HttpRequestView {
     std::string method;  // "POST"
@@ -32,8 +36,23 @@ struct HttpRequestView {
 
 struct HttpAnswer {
     int status = 200;
-    std::vector<std::pair<std::string, std::string>> headers;  // besides Content-Length
+    HeaderList headers;  // besides Content-Length
     std::string body;
+};
+
+// Where an answer goes: either one Whole call, or Begin, any number of Part
+// calls and End. Calls come from the thread that handles the request.
+class AnswerSink {
+public:
+    virtual ~AnswerSink() = default;
+    virtual void Whole(HttpAnswer answer) = 0;
+    // The status and headers of an answer whose body follows in parts.
+    virtual void Begin(const HttpAnswer& head) = 0;
+    // The next part of the body; may wait while the client has much unsent.
+    virtual void Part(std::string_view part) = 0;
+    // The body ends; trailer fields tell a failure that came after Begin, and
+    // the body is then incomplete.
+    virtual void End(const HeaderList& trailer) = 0;
 };
 
 // Checks HTTP Basic credentials.
@@ -51,7 +70,10 @@ public:
     WbemHandler(std::vector<SchemaClass> classes, QueryFunction query, PasswordCheck check = PasswordCheck(),
                 LogFunction log = LogFunction());
 
-    HttpAnswer Handle(const HttpRequestView& request) const;
+    // Answers the request into the sink. A CIM answer is held until it ends
+    // or exceeds headBytes, then streamed in parts as the query commits
+    // instances.
+    void Handle(const HttpRequestView& request, AnswerSink& sink, std::size_t headBytes = 64 * 1024) const;
 
     // A request refused before it reached the handler (unreadable HTTP, an
     // oversized body): the status and the CIMError header value.

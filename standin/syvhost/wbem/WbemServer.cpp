@@ -12,10 +12,12 @@
 #include <boost/beast/ssl.hpp>
 #endif
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -79,6 +81,36 @@ bool ClosedWithoutNotice(beast::error_code error) {
     return false;
 #endif
 }
+
+// An answer collected whole; trailer fields join the headers.
+class CollectedAnswer : public AnswerSink {
+public:
+    HttpAnswer answer;
+
+    void Whole(HttpAnswer whole) override { answer = std::move(whole); }
+    void Begin(const HttpAnswer& head) override { answer = head; }
+    void Part(std::string_view part) override { answer.body += part; }
+    void End(const HeaderList& trailer) override {
+        answer.headers.insert(answer.headers.end(), trailer.begin(), trailer.end());
+    }
+};
+
+// A streamed answer's body on its way from the query thread to the
+// connection. The query thread waits while more than kMaxUnsent bytes are
+// unsent, so a slow client holds the query, not memory.
+struct Outbox {
+    static const std::size_t kMaxUnsent = 256 * 1024;
+
+    std::mutex mutex;
+    std::condition_variable drained;
+    std::optional<HttpAnswer> head;  // to be written first
+    std::string pending;             // parts not yet taken by the connection
+    std::size_t sending = 0;         // bytes being written
+    bool ended = false;
+    HeaderList trailer;
+    bool broken = false;  // the connection failed: parts are dropped
+    bool pumpPosted = false;
+};
 
 // What the listener needs of a session of either kind.
 class SessionBase {
@@ -176,22 +208,172 @@ private:
         Answer(RefusalFor(error), false);
     }
 
+    // The query thread's side of an answer: a whole one is handed over at
+    // once, a streamed one through the outbox.
+    class Sink : public AnswerSink {
+    public:
+        explicit Sink(std::shared_ptr<Session> session) : session_(std::move(session)) {}
+
+        void Whole(HttpAnswer answer) override {
+            done_ = true;
+            auto whole = std::make_shared<HttpAnswer>(std::move(answer));
+            asio::post(session_->stream_.get_executor(), [session = session_, whole]() {
+                session->Answer(std::move(*whole), session->keepAlive_);
+            });
+        }
+
+        void Begin(const HttpAnswer& head) override {
+            began_ = true;
+            Outbox& box = session_->outbox_;
+            std::lock_guard<std::mutex> lock(box.mutex);
+            box.head = head;
+            Schedule(box);
+        }
+
+        void Part(std::string_view part) override {
+            Outbox& box = session_->outbox_;
+            std::unique_lock<std::mutex> lock(box.mutex);
+            box.drained.wait(lock, [&box]() { return box.broken || box.pending.size() + box.sending < Outbox::kMaxUnsent; });
+            if (box.broken || part.empty()) return;
+            box.pending.append(part.data(), part.size());
+            Schedule(box);
+        }
+
+        void End(const HeaderList& trailer) override {
+            done_ = true;
+            Outbox& box = session_->outbox_;
+            std::lock_guard<std::mutex> lock(box.mutex);
+            box.ended = true;
+            box.trailer = trailer;
+            Schedule(box);
+        }
+
+        // A handler that threw still ends its answer.
+        void Abandon() {
+            if (done_) return;
+            if (began_) return End({{"CIMStatusCode", "1"}});
+            Whole(WbemHandler::Refusal(500, ""));
+        }
+
+    private:
+        void Schedule(Outbox& box) {
+            if (box.pumpPosted) return;
+            box.pumpPosted = true;
+            asio::post(session_->stream_.get_executor(), [session = session_]() { session->Pump(); });
+        }
+
+        std::shared_ptr<Session> session_;
+        bool began_ = false;
+        bool done_ = false;
+    };
+
     void Handle() {
         beast::error_code ignored;
         const std::string peer = SocketOf(stream_).remote_endpoint(ignored).address().to_string();
-        const bool keepAlive = parser_->get().keep_alive();
+        keepAlive_ = parser_->get().keep_alive();
+        chunked_ = parser_->get().version() >= 11;
         auto view = std::make_shared<HttpRequestView>(ViewOf(parser_->get(), peer));
         busy_ = true;
+        {
+            std::lock_guard<std::mutex> lock(outbox_.mutex);
+            outbox_.head.reset();
+            outbox_.pending.clear();
+            outbox_.sending = 0;
+            outbox_.ended = false;
+            outbox_.broken = false;
+            outbox_.pumpPosted = false;
+        }
         // The network thread must not run out of work while the plug-in thread
         // holds the request.
         auto guard = std::make_shared<asio::executor_work_guard<asio::io_context::executor_type>>(
             shared_.network.get_executor());
-        asio::post(shared_.plugin, [self = this->shared_from_this(), view, keepAlive, guard]() {
-            auto answer = std::make_shared<HttpAnswer>(self->shared_.handler.Handle(*view));
-            asio::post(self->stream_.get_executor(), [self, answer, keepAlive, guard]() {
-                self->Answer(std::move(*answer), keepAlive);
-            });
+        asio::post(shared_.plugin, [self = this->shared_from_this(), view, guard]() {
+            Sink sink(self);
+            try {
+                self->shared_.handler.Handle(*view, sink);
+            } catch (const std::exception& error) {
+                self->shared_.log(1, std::string("a request failed: ") + error.what());
+                sink.Abandon();
+            }
         });
+    }
+
+    // Network thread: writes what the outbox holds, one write at a time.
+    void Pump() {
+        std::unique_lock<std::mutex> lock(outbox_.mutex);
+        outbox_.pumpPosted = false;
+        if (writing_ || outbox_.broken) return;
+        auto self = this->shared_from_this();
+        TcpOf(stream_).expires_after(std::chrono::seconds(shared_.limits.readSeconds));
+        if (outbox_.head) {
+            auto response = std::make_shared<http::response<http::empty_body>>(
+                static_cast<http::status>(outbox_.head->status), 11);
+            for (const auto& header : outbox_.head->headers) {
+                if (chunked_ || !beast::iequals(header.first, "Trailer")) response->set(header.first, header.second);
+            }
+            outbox_.head.reset();
+            lock.unlock();
+            // An HTTP/1.0 client gets the body as it comes, ended by closing.
+            response->keep_alive(chunked_ && keepAlive_ && !shared_.stopping);
+            if (chunked_) response->chunked(true);
+            auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*response);
+            writing_ = true;
+            http::async_write_header(stream_, *serializer, [self, response, serializer](beast::error_code error, std::size_t) {
+                self->Written(error);
+            });
+            return;
+        }
+        if (!outbox_.pending.empty()) {
+            sendBuffer_.swap(outbox_.pending);
+            outbox_.pending.clear();
+            outbox_.sending = sendBuffer_.size();
+            lock.unlock();
+            writing_ = true;
+            const auto done = [self](beast::error_code error, std::size_t) { self->Written(error); };
+            if (chunked_) {
+                asio::async_write(stream_, http::make_chunk(asio::buffer(sendBuffer_)), done);
+            } else {
+                asio::async_write(stream_, asio::buffer(sendBuffer_), done);
+            }
+            return;
+        }
+        if (!outbox_.ended) return;
+        outbox_.ended = false;
+        HeaderList trailer = std::move(outbox_.trailer);
+        lock.unlock();
+        if (!chunked_) {
+            busy_ = false;
+            return Close();
+        }
+        auto fields = std::make_shared<http::fields>();
+        for (const auto& field : trailer) fields->set(field.first, field.second);
+        auto last = std::make_shared<http::chunk_last<http::fields>>(*fields);
+        writing_ = true;
+        asio::async_write(stream_, *last, [self, fields, last](beast::error_code error, std::size_t) {
+            self->writing_ = false;
+            self->busy_ = false;
+            if (error || !self->keepAlive_ || self->shared_.stopping) return self->Close();
+            self->ReadHeader();
+        });
+    }
+
+    // A write of the streamed answer is done: the query thread may go on.
+    void Written(beast::error_code error) {
+        writing_ = false;
+        {
+            std::lock_guard<std::mutex> lock(outbox_.mutex);
+            outbox_.sending = 0;
+            if (error) {
+                outbox_.broken = true;
+                outbox_.pending.clear();
+            }
+        }
+        outbox_.drained.notify_all();
+        if (error) {
+            busy_ = false;
+            return Close();
+        }
+        Pump();
     }
 
     void Answer(HttpAnswer answer, bool keepAlive) {
@@ -217,6 +399,11 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     bool busy_ = false;
+    bool keepAlive_ = false;
+    bool chunked_ = false;    // HTTP/1.1: a streamed answer is chunked
+    bool writing_ = false;    // network thread: a write of the streamed answer is under way
+    std::string sendBuffer_;  // network thread: the part being written
+    Outbox outbox_;
 };
 
 class Listener {
@@ -319,7 +506,9 @@ HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, con
     }
     if (!error && !parser.is_done()) parser.put_eof(error);
     if (error) return RefusalFor(error);
-    return handler.Handle(ViewOf(parser.get(), "127.0.0.1"));
+    CollectedAnswer collected;
+    handler.Handle(ViewOf(parser.get(), "127.0.0.1"), collected);
+    return std::move(collected.answer);
 }
 
 void SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port) {

@@ -9,58 +9,119 @@ namespace wbem {
 
 namespace {
 
-const char* const kReplacement = "\xEF\xBF\xBD";
-
-// The length of the UTF-8 sequence at text[i] that XML 1.0 can carry, or 0
-// (U+FFFE and U+FFFF are UTF-8 but no XML characters).
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const std::string_view rest = text.substr(i);
-    const std::size_t length = Utf8SequenceLength(rest);
-    const bool notXml = length == 3 && rest.substr(0, 2) == "\xEF\xBF" && (rest[2] == '\xBE' || rest[2] == '\xBF');
-    return notXml ? 0 : length;
+// What XML 1.0 cannot carry at text[i]: a control character other than tab,
+// LF and CR (1), U+FFFE or U+FFFF (3); 0 when it can.
+std::size_t NotXmlLength(std::string_view text, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20) return c == '\t' || c == '\n' || c == '\r' ? 0 : 1;
+    const bool nonCharacter = c == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+                              (text[i + 2] == '\xBE' || text[i + 2] == '\xBF');
+    return nonCharacter ? 3 : 0;
 }
 
-// Appends shown text (always UTF-8) escaped; the few characters XML 1.0
-// cannot carry at all become U+FFFD.
-void AppendShownEscaped(std::string& out, std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
+bool XmlCarries(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = Utf8Length(text, i);
-            if (length == 0) {
-                out += kReplacement;
-                ++i;
-            } else {
-                out.append(text.data() + i, length);
-                i += length;
-            }
-            continue;
-        }
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        case '\r': out += "&#13;"; break;
-        case '\t': out += "&#9;"; break;
-        case '\n': out += "&#10;"; break;
-        default:
-            if (c < 0x20) {
-                out += kReplacement;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-        ++i;
+        if ((c < 0x20 || c == 0xEF) && NotXmlLength(text, i) != 0) return false;
+    }
+    return true;
+}
+
+// The markup escape of c, or null when c stands for itself.
+const char* MarkupEscape(char c) {
+    switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&apos;";
+    case '\r': return "&#13;";
+    case '\t': return "&#9;";
+    case '\n': return "&#10;";
+    default: return nullptr;
     }
 }
+
+// Appends text (valid UTF-8 that XML carries) with markup escaped, each run
+// without special characters in one append.
+void AppendMarkupEscaped(std::string& out, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* escape = MarkupEscape(text[i]);
+        if (!escape) continue;
+        out.append(text.data() + plain, i - plain);
+        out += escape;
+        plain = i + 1;
+    }
+    out.append(text.data() + plain, text.size() - plain);
+}
+
+// Appends any text escaped: the full check of what the reports show.
+void AppendShownEscaped(std::string& out, std::string_view text);
+
+// How AppendEscaped treats each byte on its fast path: 0 as itself, 1
+// escaped as markup, 2 not at all (the text needs the full check).
+struct ByteKinds {
+    unsigned char kind[256];
+    ByteKinds() : kind() {
+        for (int c = 0; c < 256; ++c) kind[c] = c < 0x20 || c >= 0x80 || c == '\\' ? 2 : MarkupEscape(static_cast<char>(c)) ? 1 : 0;
+        kind[static_cast<unsigned char>('\t')] = kind[static_cast<unsigned char>('\n')] = kind[static_cast<unsigned char>('\r')] = 1;
+    }
+};
+const ByteKinds kBytes;
 
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text) {
-    ShowText(text, [&out](std::string_view piece) { AppendShownEscaped(out, piece); });
+    // Printable ASCII without backslashes, most values, in one pass.
+    const std::size_t mark = out.size();
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char kind = kBytes.kind[static_cast<unsigned char>(text[i])];
+        if (kind == 0) continue;
+        if (kind == 2) {
+            out.resize(mark);
+            return AppendShownEscaped(out, text);
+        }
+        out.append(text.data() + plain, i - plain);
+        out += MarkupEscape(text[i]);
+        plain = i + 1;
+    }
+    out.append(text.data() + plain, text.size() - plain);
 }
+
+namespace {
+
+void AppendShownEscaped(std::string& out, std::string_view text) {
+    if (ShownAsItIs(text) && XmlCarries(text)) return AppendMarkupEscaped(out, text);
+    // Shown as the reports show bytes that are not UTF-8, with the characters
+    // XML cannot carry as \xHH too, so that distinct values stay distinct.
+    static const char kHex[] = "0123456789ABCDEF";
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t notXml = NotXmlLength(text, i);
+        const std::size_t length = notXml ? 0 : Utf8SequenceLength(text.substr(i));
+        if (length != 0 && text[i] != '\\') {
+            i += length;
+            continue;
+        }
+        AppendMarkupEscaped(out, text.substr(plain, i - plain));
+        if (length != 0) {
+            out += "\\\\";
+            ++i;
+        } else {
+            for (const std::size_t end = i + (notXml ? notXml : 1); i < end; ++i) {
+                const unsigned char byte = static_cast<unsigned char>(text[i]);
+                const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+                out.append(escaped, 4);
+            }
+        }
+        plain = i;
+    }
+    AppendMarkupEscaped(out, text.substr(plain));
+}
+
+}  // namespace
 
 std::size_t ElementDepth(std::string_view document) {
     std::size_t depth = 0;

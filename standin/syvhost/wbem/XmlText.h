@@ -12,9 +12,11 @@ namespace wbem {
 
 // Appends text escaped for XML 1.0 content or a quoted attribute value, as
 // the reports show it (syvcore/ReportText.h: bytes that are not UTF-8 as
-// \xHH). Control characters and U+FFFE/U+FFFF, which XML 1.0 cannot carry,
-// become U+FFFD; CR and tab are kept as character references, so that a
-// parser's line-end normalisation does not change the value.
+// \xHH, backslashes then doubled). Control characters and U+FFFE/U+FFFF,
+// which XML 1.0 cannot carry, are shown the same way, byte by byte, so that
+// distinct values stay distinct; CR, LF and tab are kept as character
+// references, so that a parser's line-end normalisation does not change the
+// value.
 void AppendEscaped(std::string& out, std::string_view text);
 
 // The deepest element nesting of the document, counted from its tags alone
