@@ -9,6 +9,7 @@
 #include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace syv {
 
@@ -18,7 +19,7 @@ namespace {
 class RecordingEnd : public QueryObserver {
 public:
     explicit RecordingEnd(QueryObserver& next) : next_(next) {}
-    void Committed(const CommittedInstance& instance) override { next_.Committed(instance); }
+    void Committed(CommittedInstance instance) override { next_.Committed(std::move(instance)); }
     void RanTool(const ToolRun& run) override { next_.RanTool(run); }
     void Logged(const LogEntry& entry) override { next_.Logged(entry); }
     void Ended(const QueryError* error) override {

@@ -198,7 +198,7 @@ class Forward : public QueryObserver {
 public:
     Forward(const std::vector<std::string>& names, Each& each) : names_(names), each_(each) {}
 
-    void Committed(const CommittedInstance& instance) override {
+    void Committed(CommittedInstance instance) override {
         for (const std::string& name : names_) {
             if (name == instance.className) return each_(instance);
         }
