@@ -2,24 +2,16 @@
 // property's name, type, value and order.
 #include "QueryFixture.h"
 
-#include "discovery/QLogicFibreChannelInventory.h"
-#include "plugin/Constants.h"
-
-#include <gmock/gmock.h>
-
 namespace velkor {
 namespace testing {
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 typedef QueryTest InstanceBuilderTest;
 
 // Two Fibre Channel adapters and twelve iSCSI adapters, numbered in plain
 // decimal; adapter i (from 0) of the tool output is number i + 1.
 TEST_F(InstanceBuilderTest, EveryPropertyInOrderForBothKinds) {
-    UseIScsiOutput(IScsiOutput(12));
+    UseOutput("iscli", IScsiOutput(12));
     const syv::QueryReport report =
         Query({kFibreChannelControllerClass, kFibreChannelFirmwareElementClass, kFibreChannelBiosElementClass,
                kIScsiControllerClass, kIScsiFirmwareElementClass, kIScsiBiosElementClass});
@@ -66,7 +58,7 @@ TEST_F(InstanceBuilderTest, EveryPropertyInOrderForBothKinds) {
 }
 
 TEST_F(InstanceBuilderTest, MissingFieldsBecomeEmptyTextAndAreStillCommitted) {
-    SetFibreChannelInventory({Record({{kAdapterIndex, " 7"}}), Record({{kAdapterIndex, "7x"}, {kModel, "M"}})}, {});
+    SetInventory<QLogicFibreChannelInventory>({Record({{kAdapterIndex, " 7"}}), Record({{kAdapterIndex, "7x"}, {kModel, "M"}})}, {});
     const syv::QueryReport report =
         Query({kFibreChannelControllerClass, kFibreChannelFirmwareElementClass, kFibreChannelBiosElementClass});
     ASSERT_FALSE(report.failed) << report.message;
