@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ AdapterRecord Expected(std::size_t index, const Adapter& a) {
                          {kFirmwareVersion, a.firmware},
                          {kDriverFirmwareVersion, a.driverFirmware}};
 }
+
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
 
 class FibreChannelTranscript : public testing::TestWithParam<TranscriptCase> {};
 
@@ -93,34 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
         TranscriptCase{"scli-missing-end-markers.txt", {kPort16G, kPort16G, kPort8G}},
         TranscriptCase{"scli-misplaced-end-markers.txt", {kPort16G, {"FCX-820S", "", "", ""}}}),
     test::TranscriptTestName<TranscriptCase>);
-
-// Whatever the corpus holds: one block per start marker, in output order,
-// each running from its marker to its first end marker, the next start
-// marker or the end of the output, whichever comes first.
-TEST(FibreChannelBlocks, EachBlockIsItsOwnAdaptersTextInEveryTranscript) {
-    const std::string start = "HBA General Information";
-    const std::string end = "Finish in";
-    for (const std::string& name : test::TranscriptNames("scli")) {
-        SCOPED_TRACE(name);
-        const std::string output = test::ReadTranscript(name);
-        const std::vector<std::string> blocks = CutFibreChannelBlocks(output);
-        ASSERT_EQ(blocks.size(), test::CountOccurrences(output, start));
-
-        std::size_t at = 0;
-        for (const std::string& block : blocks) {
-            at = output.find(start, at);
-            ASSERT_NE(at, std::string::npos);
-            EXPECT_EQ(output.compare(at, block.size(), block), 0);
-            EXPECT_EQ(block.find(end), std::string::npos);
-            EXPECT_EQ(block.find(start, 1), std::string::npos);
-            const std::size_t after = at + block.size();
-            EXPECT_TRUE(after == output.size() || output.compare(after, end.size(), end) == 0 ||
-                        output.compare(after, start.size(), start) == 0)
-                << "block at " << at << " stops at " << after;
-            at += start.size();
-        }
-    }
-}
 
 // Both kinds keep a value's first line without the spaces before it; Fibre
 // Channel values also lose the spaces after it, iSCSI values only what

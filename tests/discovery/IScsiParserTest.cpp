@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,8 @@ struct TranscriptCase {
     std::string transcript;
     std::optional<Adapters> adapters;  // nothing: not an adapter listing
 };
+
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
 
 class IScsiTranscript : public testing::TestWithParam<TranscriptCase> {};
 
