@@ -129,30 +129,5 @@ TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
     }
 }
 
-TEST(IScsiValue, LookupMovesThePositionPastWhatItRead) {
-    const std::string text = "Chip Model : A\r\nFirmware Version\r\n";
-    struct Case {
-        std::string label;
-        std::size_t from;
-        std::string value;
-        std::size_t position;
-    };
-    const Case cases[] = {
-        {"Chip Model", 0, "A", 15},             // past the carriage return
-        {"Chip Model", 1, "", 1},               // not found: stays
-        {"Firmware Version", 0, "", 17},        // no ":": past the label's first character
-        {"Chip", 0, "A", 15},
-        {"Model", 40, "", 40},
-    };
-    for (const Case& c : cases) {
-        std::size_t position = c.from;
-        EXPECT_EQ(GetIScsiValue(text, c.label, position), c.value) << c.label << " from " << c.from;
-        EXPECT_EQ(position, c.position) << c.label << " from " << c.from;
-    }
-    std::size_t position = 0;
-    EXPECT_EQ(GetIScsiValue("ROM Version:  2.01 ", "ROM Version", position), "  2.01 ");
-    EXPECT_EQ(position, 12u);  // past the ":" when no carriage return follows
-}
-
 }  // namespace
 }  // namespace velkor
