@@ -12,10 +12,7 @@ TEST_F(DispatcherTest, TheTypicalRequestRunsTheToolOnceForTwoControllers) {
     const syv::QueryReport report = Query({kFibreChannelControllerClass});
     ASSERT_FALSE(report.failed) << report.message;
     ASSERT_EQ(report.toolRuns.size(), 1u);
-    EXPECT_EQ(report.toolRuns[0].command, "qlogic//scli.exe");
-    EXPECT_THAT(report.toolRuns[0].arguments, ElementsAre("-z"));
-    EXPECT_EQ(report.toolRuns[0].timeout, 300);
-    EXPECT_EQ(report.toolRuns[0].outcome, "ok");
+    EXPECT_EQ(report.toolRuns[0].command, "qlogic//scli.exe");  // how a run is recorded: the end-to-end test
     EXPECT_EQ(OfClass(report, kFibreChannelControllerClass).size(), 2u);
     EXPECT_EQ(report.instances.size(), 2u);
 
