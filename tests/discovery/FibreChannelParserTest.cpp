@@ -1,7 +1,6 @@
 #include "Transcripts.h"
 
 #include "discovery/FibreChannelParser.h"
-#include "discovery/IScsiParser.h"
 
 #include <gtest/gtest.h>
 
@@ -96,29 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
         TranscriptCase{"scli-missing-end-markers.txt", {kPort16G, kPort16G, kPort8G}},
         TranscriptCase{"scli-misplaced-end-markers.txt", {kPort16G, {"FCX-820S", "", "", ""}}}),
     test::TranscriptTestName<TranscriptCase>);
-
-// Both kinds keep a value's first line without the spaces before it; Fibre
-// Channel values also lose the spaces after it, iSCSI values only what
-// follows the carriage return.
-TEST(ValueCleaning, KeepsTheFirstLineWithoutItsLeadingSpaces) {
-    const struct {
-        std::string raw;
-        std::string fibreChannel, iScsi;
-    } cases[] = {
-        {"", "", ""},
-        {"     ", "", ""},
-        {"  3.63  ", "3.63", "3.63"},
-        {"  3.63 \r  ", "3.63", "3.63 "},
-        {" 3 63 \n 4.0 \r", "3 63", "3 63"},
-        {"\t3.63\t", "\t3.63\t", "\t3.63\t"},
-        {"\t3.63\t\r", "\t3.63\t", "\t3.63\t"},
-        {" \r 3.63", "", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CleanFibreChannelValue(c.raw), c.fibreChannel) << '"' << c.raw << '"';
-        EXPECT_EQ(CleanIScsiValue(c.raw), c.iScsi) << '"' << c.raw << '"';
-    }
-}
 
 }  // namespace
 }  // namespace velkor
