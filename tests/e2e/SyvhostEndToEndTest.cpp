@@ -117,9 +117,11 @@ private:
 
 // Without classes: all twelve in table order, three Fibre Channel ports and
 // two iSCSI ports, one raw-data instance per tool; the Fibre Channel raw data
-// reuses discovery's run, the iSCSI raw data runs its tool again.
+// reuses discovery's run, the iSCSI raw data runs its tool again. A tool's own
+// exit status is recorded and logged, without changing what the plug-in makes
+// of its output.
 TEST_F(SyvhostTest, DefaultQueryReportsEveryClassInTableOrder) {
-    const Json queries = JsonQueries({}, 0);
+    const Json queries = JsonQueries({}, 0, {{"ISCLI_EXIT_CODE", "2"}});
     ASSERT_EQ(queries.size(), 1u);
     EXPECT_EQ(queries[0]["classes"], Json(velkor::ServedClasses()));
     std::vector<std::string> classes;
@@ -132,8 +134,16 @@ TEST_F(SyvhostTest, DefaultQueryReportsEveryClassInTableOrder) {
     EXPECT_EQ(classes, expected);
     EXPECT_EQ(queries[0]["tool_runs"].dump(),
               R"([{"command":"qlogic//scli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":0},)"
-              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":0},)"
-              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":0}])");
+              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":2},)"
+              R"({"command":"qlogic//iscli.exe","arguments":["-z"],"timeout":300,"outcome":"ok","exit_code":2}])");
+    std::vector<std::string> warnings;
+    for (const Json& entry : queries[0]["log"]) {
+        if (entry["level"] == 2) warnings.push_back(entry["message"]);
+    }
+    ASSERT_EQ(warnings.size(), 2u) << queries[0]["log"].dump();
+    const std::string exited = " exited with status 2";
+    EXPECT_EQ(warnings[0].rfind(velkor::kIScsiToolPath, 0), 0u) << warnings[0];
+    EXPECT_EQ(warnings[0].substr(warnings[0].size() - exited.size()), exited);
 }
 
 // The inventories live as long as the plug-in is not shut down; a failed
@@ -189,22 +199,6 @@ TEST_F(SyvhostTest, AFailedQueryEndsWithItsStatus) {
         EXPECT_EQ(query["tool_runs"][0]["exit_code"].is_null(), c.status != 2);  // only the unserved row's tool ran
         EXPECT_EQ(result.standardError.rfind(c.stderrStart, 0), 0u) << result.standardError;
     }
-}
-
-// A tool's own exit status is recorded and logged, without changing what the
-// plug-in makes of its output.
-TEST_F(SyvhostTest, AToolsExitStatusIsRecordedAndLogged) {
-    const Json query = JsonQueries({velkor::kIScsiControllerClass}, 0, {{"ISCLI_EXIT_CODE", "2"}})[0];
-    EXPECT_EQ(query["instances"].size(), 2u);
-    EXPECT_EQ(query["tool_runs"][0]["exit_code"], 2);
-    std::vector<std::string> warnings;
-    for (const Json& entry : query["log"]) {
-        if (entry["level"] == 2) warnings.push_back(entry["message"]);
-    }
-    ASSERT_EQ(warnings.size(), 1u) << query["log"].dump();
-    const std::string exited = " exited with status 2";
-    EXPECT_EQ(warnings[0].rfind(velkor::kIScsiToolPath, 0), 0u) << warnings[0];
-    EXPECT_EQ(warnings[0].substr(warnings[0].size() - exited.size()), exited);
 }
 
 // Names outside the ANSI code page reach the system whole, from the command
