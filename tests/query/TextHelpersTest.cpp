@@ -1,4 +1,3 @@
-#include "cim/AdapterKind.h"
 #include "cim/ParseNumber.h"
 #include "rawdata/RawLines.h"
 
@@ -48,13 +47,6 @@ TEST(ParseNumberTest, ReadsANumberOfTheKindFromTheStartOfTheText) {
     for (const auto& c : cases) {
         EXPECT_EQ(ParseNumber(c.text, c.kind), c.expected) << '"' << c.text << "\" kind " << c.kind;
     }
-}
-
-TEST(ComposeNameTest, PutsThePlainDecimalNumberBetweenPrefixAndSuffix) {
-    EXPECT_EQ(ComposeName("QLogic Fibre Channel", 1), "QLogic Fibre Channel1");
-    EXPECT_EQ(ComposeName("QLogic iScsi HBA", 10, " BIOS"), "QLogic iScsi HBA10 BIOS");
-    EXPECT_EQ(ComposeName("", 0, " Firmware"), "0 Firmware");
-    EXPECT_EQ(ComposeName("P", 4294967295u, "S"), "P4294967295S");
 }
 
 TEST(CutRawLinesTest, CutsAtEveryCarriageReturnAndSkipsTheCharacterAfterIt) {
