@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,8 +23,6 @@ struct TranscriptCase {
     std::vector<Adapter> adapters;  // in output order
 };
 
-void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
-
 AdapterRecord Expected(std::size_t index, const Adapter& a) {
     return AdapterRecord{{kAdapterIndex, std::to_string(index)},
                          {kModel, a.model},
@@ -34,13 +31,7 @@ AdapterRecord Expected(std::size_t index, const Adapter& a) {
                          {kDriverFirmwareVersion, a.driverFirmware}};
 }
 
-std::string TestName(const testing::TestParamInfo<TranscriptCase>& info) {
-    std::string name;
-    for (char c : info.param.transcript.substr(0, info.param.transcript.find('.'))) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
-}
+void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
 
 class FibreChannelTranscript : public testing::TestWithParam<TranscriptCase> {};
 
@@ -62,57 +53,6 @@ TEST_P(FibreChannelTranscript, ReadsOneRecordPerAdapterInOutputOrder) {
 const Adapter kPort16G{"FCX-1620D", "3.63", "8.08.231", "8.08.231"};
 const Adapter kPort8G{"FCX-820S", "2.16", "5.09.04", "5.09.04"};
 
-INSTANTIATE_TEST_SUITE_P(
-    AdapterGenerations, FibreChannelTranscript,
-    testing::Values(
-        TranscriptCase{"scli.txt", {kPort16G, kPort16G, kPort8G}},
-        TranscriptCase{"scli-gen4-single.txt", {{"FCX-410S", "1.28", "4.04.09", "4.04.09"}}},
-        TranscriptCase{"scli-gen32-quad.txt",
-                       std::vector<Adapter>(4, Adapter{"FCX-3240Q", "3.99", "9.12.01", "9.12.01"})}),
-    TestName);
-
-INSTANTIATE_TEST_SUITE_P(NoAdapterListed, FibreChannelTranscript,
-                         testing::Values(TranscriptCase{"scli-no-adapter.txt", {}},
-                                         TranscriptCase{"scli-error.txt", {}}),
-                         TestName);
-
-// "N/A" versions are looked up again after the block's next VPD part, which
-// may say "N/A" again or lack the label; the model never falls back.
-INSTANTIATE_TEST_SUITE_P(
-    NotAvailableVersions, FibreChannelTranscript,
-    testing::Values(TranscriptCase{"scli-na-with-vpd.txt",
-                                   {{"N/A", "3.65", "8.08.233", "8.08.233"}, {"FCX-820S", "2.18", "5.09.07", ""}}},
-                    TranscriptCase{"scli-na-without-vpd.txt",
-                                   {{"N/A", "N/A", "N/A", "N/A"}, {"FCX-410S", "1.30", "4.04.11", "4.04.11"}}}),
-    TestName);
-
-// A label counts wherever it occurs first, also inside a longer label.
-INSTANTIATE_TEST_SUITE_P(LabelMatching, FibreChannelTranscript,
-                         testing::Values(TranscriptCase{"scli-nested-labels.txt",
-                                                        {{"Dual Port Adapter, low profile", "3.40", "8.07.100",
-                                                          "8.08.231"}}}),
-                         TestName);
-
-// Spaces around values go, tabs and later colons stay; firmware values keep
-// their first word, BIOS versions all of theirs; a label line without ":"
-// takes the next ":"; a value without a line end is the rest, as it stands.
-INSTANTIATE_TEST_SUITE_P(
-    ValueText, FibreChannelTranscript,
-    testing::Values(TranscriptCase{"scli-colons-spaces.txt",
-                                   {{"FCX-1620D", "BIOS: 3.63 (UEFI: 6.21)", "8.08.231", "\t8.08.231\t"},
-                                    {"FCX-820S", "2.16 build 2020-11-02 10:14:55", "5.09.04", ""}}},
-                    TranscriptCase{"scli-last-line.txt", {{"FCX-820S", "2.16", " 5.09.04 (d0d5)  ", "5.09.04"}}},
-                    TranscriptCase{"scli-cr-only.txt", {kPort16G, kPort8G}}),
-    TestName);
-
-// One record per start marker, each from its own adapter's text, whatever
-// the end markers do.
-INSTANTIATE_TEST_SUITE_P(
-    EndMarkers, FibreChannelTranscript,
-    testing::Values(TranscriptCase{"scli-missing-end-markers.txt", {kPort16G, kPort16G, kPort8G}},
-                    TranscriptCase{"scli-misplaced-end-markers.txt", {kPort16G, {"FCX-820S", "", "", ""}}}),
-    TestName);
-
 TranscriptCase SixteenAdapters() {
     TranscriptCase c{"scli-sixteen-adapters.txt", {}};
     for (int n = 0; n < 16; ++n) {
@@ -124,54 +64,37 @@ TranscriptCase SixteenAdapters() {
     return c;
 }
 
-INSTANTIATE_TEST_SUITE_P(ManyAdapters, FibreChannelTranscript, testing::Values(SixteenAdapters()), TestName);
-
-// Whatever the corpus holds: one block per start marker, in output order,
-// each running from its marker to its first end marker, the next start
-// marker or the end of the output, whichever comes first.
-TEST(FibreChannelBlocks, EachBlockIsItsOwnAdaptersTextInEveryTranscript) {
-    const std::string start = "HBA General Information";
-    const std::string end = "Finish in";
-    for (const std::string& name : test::TranscriptNames("scli")) {
-        SCOPED_TRACE(name);
-        const std::string output = test::ReadTranscript(name);
-        const std::vector<std::string> blocks = CutFibreChannelBlocks(output);
-        ASSERT_EQ(blocks.size(), test::CountOccurrences(output, start));
-
-        std::size_t at = 0;
-        for (const std::string& block : blocks) {
-            at = output.find(start, at);
-            ASSERT_NE(at, std::string::npos);
-            EXPECT_EQ(output.compare(at, block.size(), block), 0);
-            EXPECT_EQ(block.find(end), std::string::npos);
-            EXPECT_EQ(block.find(start, 1), std::string::npos);
-            const std::size_t after = at + block.size();
-            EXPECT_TRUE(after == output.size() || output.compare(after, end.size(), end) == 0 ||
-                        output.compare(after, start.size(), start) == 0)
-                << "block at " << at << " stops at " << after;
-            at += start.size();
-        }
-    }
-}
-
-TEST(FibreChannelValue, CleaningRemovesSpacesAroundTheFirstLine) {
-    struct Case {
-        std::string raw;
-        std::string cleaned;
-    };
-    const Case cases[] = {
-        {"", ""},
-        {"     ", ""},
-        {"  3.63  ", "3.63"},
-        {"  3.63 \r  ", "3.63"},
-        {" 3 63 \n 4.0 \r", "3 63"},
-        {"\t3.63\t", "\t3.63\t"},
-        {" \r 3.63", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CleanFibreChannelValue(c.raw), c.cleaned) << '"' << c.raw << '"';
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, FibreChannelTranscript,
+    testing::Values(
+        TranscriptCase{"scli.txt", {kPort16G, kPort16G, kPort8G}},
+        TranscriptCase{"scli-gen4-single.txt", {{"FCX-410S", "1.28", "4.04.09", "4.04.09"}}},
+        TranscriptCase{"scli-gen32-quad.txt", std::vector<Adapter>(4, {"FCX-3240Q", "3.99", "9.12.01", "9.12.01"})},
+        SixteenAdapters(),
+        TranscriptCase{"scli-no-adapter.txt", {}},
+        TranscriptCase{"scli-error.txt", {}},
+        // "N/A" versions are looked up again after the block's next VPD part,
+        // which may say "N/A" again or lack the label; the model never falls back.
+        TranscriptCase{"scli-na-with-vpd.txt",
+                       {{"N/A", "3.65", "8.08.233", "8.08.233"}, {"FCX-820S", "2.18", "5.09.07", ""}}},
+        TranscriptCase{"scli-na-without-vpd.txt",
+                       {{"N/A", "N/A", "N/A", "N/A"}, {"FCX-410S", "1.30", "4.04.11", "4.04.11"}}},
+        // A label counts wherever it occurs first, also inside a longer label.
+        TranscriptCase{"scli-nested-labels.txt", {{"Dual Port Adapter, low profile", "3.40", "8.07.100", "8.08.231"}}},
+        // Spaces around values go, tabs and later colons stay; firmware values
+        // keep their first word, BIOS versions all of theirs; a label line
+        // without ":" takes the next ":"; a value without a line end is the
+        // rest, as it stands.
+        TranscriptCase{"scli-colons-spaces.txt",
+                       {{"FCX-1620D", "BIOS: 3.63 (UEFI: 6.21)", "8.08.231", "\t8.08.231\t"},
+                        {"FCX-820S", "2.16 build 2020-11-02 10:14:55", "5.09.04", ""}}},
+        TranscriptCase{"scli-last-line.txt", {{"FCX-820S", "2.16", " 5.09.04 (d0d5)  ", "5.09.04"}}},
+        TranscriptCase{"scli-cr-only.txt", {kPort16G, kPort8G}},
+        // One record per start marker, each from its own adapter's text,
+        // whatever the end markers do.
+        TranscriptCase{"scli-missing-end-markers.txt", {kPort16G, kPort16G, kPort8G}},
+        TranscriptCase{"scli-misplaced-end-markers.txt", {kPort16G, {"FCX-820S", "", "", ""}}}),
+    test::TranscriptTestName<TranscriptCase>);
 
 }  // namespace
 }  // namespace velkor

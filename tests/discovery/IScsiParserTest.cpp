@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <algorithm>
 #include <optional>
 #include <ostream>
@@ -22,20 +21,14 @@ struct Adapter {
     std::string rom;
 };
 
+using Adapters = std::vector<Adapter>;
+
 struct TranscriptCase {
     std::string transcript;
-    std::optional<std::vector<Adapter>> adapters;  // nothing: not an adapter listing
+    std::optional<Adapters> adapters;  // nothing: not an adapter listing
 };
 
 void PrintTo(const TranscriptCase& c, std::ostream* os) { *os << c.transcript; }
-
-std::string TestName(const testing::TestParamInfo<TranscriptCase>& info) {
-    std::string name;
-    for (char c : info.param.transcript.substr(0, info.param.transcript.find('.'))) {
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
-}
 
 class IScsiTranscript : public testing::TestWithParam<TranscriptCase> {};
 
@@ -64,61 +57,8 @@ TEST_P(IScsiTranscript, ReadsOneRecordPerAdapterInOutputOrder) {
 const Adapter kPort10G{"IC-4032", "3.01.04.08", "2.01.22"};
 const Adapter kPort1G{"IC-4010", "2.00.00.07", "1.07.05"};
 
-INSTANTIATE_TEST_SUITE_P(
-    AdapterGenerations, IScsiTranscript,
-    testing::Values(TranscriptCase{"iscli.txt", std::vector<Adapter>{kPort10G, kPort10G}},
-                    TranscriptCase{"iscli-gen1-single.txt", std::vector<Adapter>{kPort1G}},
-                    TranscriptCase{"iscli-gen25-quad.txt",
-                                   std::vector<Adapter>(4, Adapter{"IC-8242", "5.04.00.17", "3.10.04 (UEFI)"})}),
-    TestName);
-
-// Only output with the port display marker lists adapters, possibly none.
-INSTANTIATE_TEST_SUITE_P(
-    AdapterListing, IScsiTranscript,
-    testing::Values(TranscriptCase{"iscli-no-adapter.txt", std::nullopt},
-                    TranscriptCase{"iscli-error.txt", std::nullopt},
-                    TranscriptCase{"iscli-board-type-without-marker.txt", std::nullopt},
-                    TranscriptCase{"iscli-marker-without-board-type.txt", std::vector<Adapter>{}}),
-    TestName);
-
-// Each lookup continues after the previous value's line: labels count only
-// in the order model, firmware, ROM, and first wherever they occur, also
-// inside a longer label.
-INSTANTIATE_TEST_SUITE_P(
-    LabelOrder, IScsiTranscript,
-    testing::Values(TranscriptCase{"iscli-rom-before-firmware.txt",
-                                   std::vector<Adapter>{{"IC-4032", "3.01.04.08", ""},
-                                                        {"IC-4032", "3.01.04.08", "2.01.23 (active)"}}},
-                    TranscriptCase{"iscli-nested-labels.txt",
-                                   std::vector<Adapter>{{"IC-82xx", "1.22.3", "3.10.04 (UEFI)"}}}),
-    TestName);
-
-// Leading spaces go, spaces before the carriage return stay; later colons
-// stay; a label line without ":" takes the next ":"; a value without a line
-// end is the rest, as it stands.
-INSTANTIATE_TEST_SUITE_P(
-    ValueText, IScsiTranscript,
-    testing::Values(TranscriptCase{"iscli-colons-spaces.txt",
-                                   std::vector<Adapter>{{"IC-4032   ", "3.01.04.08 (built 2021-04-19 10:22:31)",
-                                                         "\t2.01.22\t "},
-                                                        {"IC-4032 rev 2", "", "2.01.22"}}},
-                    TranscriptCase{"iscli-last-line.txt",
-                                   std::vector<Adapter>{{"IC-4010", "2.00.00.07", "   1.07.05  "}}},
-                    TranscriptCase{"iscli-cr-only.txt", std::vector<Adapter>{kPort10G, kPort1G}}),
-    TestName);
-
-// Adapters printed close together: the first adapter's block reaches into
-// the second one, but the second one's ROM line does not answer for the first.
-INSTANTIATE_TEST_SUITE_P(
-    BlockExtent, IScsiTranscript,
-    testing::Values(TranscriptCase{"iscli-close-adapters.txt",
-                                   std::vector<Adapter>{{"IC-4010", "2.00.00.07", ""},
-                                                        {"IC-4032", "3.01.04.08", "2.01.22"},
-                                                        {"IC-8242", "5.04.00.17", "3.10.04"}}}),
-    TestName);
-
 TranscriptCase SixteenAdapters() {
-    std::vector<Adapter> adapters;
+    Adapters adapters;
     for (int n = 0; n < 16; ++n) {
         const bool older = n < 8;
         adapters.push_back({older ? "IC-4032" : "IC-8242", (older ? "3.01.04." : "5.04.00.") + std::to_string(n),
@@ -127,7 +67,40 @@ TranscriptCase SixteenAdapters() {
     return TranscriptCase{"iscli-sixteen-adapters.txt", adapters};
 }
 
-INSTANTIATE_TEST_SUITE_P(ManyAdapters, IScsiTranscript, testing::Values(SixteenAdapters()), TestName);
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, IScsiTranscript,
+    testing::Values(
+        TranscriptCase{"iscli.txt", Adapters{kPort10G, kPort10G}},
+        TranscriptCase{"iscli-gen1-single.txt", Adapters{kPort1G}},
+        TranscriptCase{"iscli-gen25-quad.txt", Adapters(4, {"IC-8242", "5.04.00.17", "3.10.04 (UEFI)"})},
+        SixteenAdapters(),
+        // Only output with the port display marker lists adapters, possibly none.
+        TranscriptCase{"iscli-no-adapter.txt", std::nullopt},
+        TranscriptCase{"iscli-error.txt", std::nullopt},
+        TranscriptCase{"iscli-board-type-without-marker.txt", std::nullopt},
+        TranscriptCase{"iscli-marker-without-board-type.txt", Adapters{}},
+        // Each lookup continues after the previous value's line: labels count
+        // only in the order model, firmware, ROM, and first wherever they
+        // occur, also inside a longer label.
+        TranscriptCase{"iscli-rom-before-firmware.txt",
+                       Adapters{{"IC-4032", "3.01.04.08", ""}, {"IC-4032", "3.01.04.08", "2.01.23 (active)"}}},
+        TranscriptCase{"iscli-nested-labels.txt", Adapters{{"IC-82xx", "1.22.3", "3.10.04 (UEFI)"}}},
+        // Leading spaces go, spaces before the carriage return stay; later
+        // colons stay; a label line without ":" takes the next ":"; a value
+        // without a line end is the rest, as it stands.
+        TranscriptCase{"iscli-colons-spaces.txt",
+                       Adapters{{"IC-4032   ", "3.01.04.08 (built 2021-04-19 10:22:31)", "\t2.01.22\t "},
+                                {"IC-4032 rev 2", "", "2.01.22"}}},
+        TranscriptCase{"iscli-last-line.txt", Adapters{{"IC-4010", "2.00.00.07", "   1.07.05  "}}},
+        TranscriptCase{"iscli-cr-only.txt", Adapters{kPort10G, kPort1G}},
+        // Adapters printed close together: the first adapter's block reaches
+        // into the second one, but the second one's ROM line does not answer
+        // for the first.
+        TranscriptCase{"iscli-close-adapters.txt",
+                       Adapters{{"IC-4010", "2.00.00.07", ""},
+                                {"IC-4032", "3.01.04.08", "2.01.22"},
+                                {"IC-8242", "5.04.00.17", "3.10.04"}}}),
+    test::TranscriptTestName<TranscriptCase>);
 
 // Whatever the corpus holds: one block per "Board Type", in output order,
 // starting at its marker, reaching at least to the next one, and holding at
@@ -154,50 +127,6 @@ TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
             at = next;
         }
     }
-}
-
-TEST(IScsiValue, CleaningKeepsSpacesBeforeTheCarriageReturn) {
-    struct Case {
-        std::string raw;
-        std::string cleaned;
-    };
-    const Case cases[] = {
-        {"", ""},
-        {"     ", ""},
-        {"  3.01  ", "3.01"},
-        {"  3.01  \r", "3.01  "},
-        {" 3 01 \n 4.0 \r", "3 01"},
-        {"\t3.01\t\r", "\t3.01\t"},
-        {" \r 3.01", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CleanIScsiValue(c.raw), c.cleaned) << '"' << c.raw << '"';
-    }
-}
-
-TEST(IScsiValue, LookupMovesThePositionPastWhatItRead) {
-    const std::string text = "Chip Model : A\r\nFirmware Version\r\n";
-    struct Case {
-        std::string label;
-        std::size_t from;
-        std::string value;
-        std::size_t position;
-    };
-    const Case cases[] = {
-        {"Chip Model", 0, "A", 15},             // past the carriage return
-        {"Chip Model", 1, "", 1},               // not found: stays
-        {"Firmware Version", 0, "", 17},        // no ":": past the label's first character
-        {"Chip", 0, "A", 15},
-        {"Model", 40, "", 40},
-    };
-    for (const Case& c : cases) {
-        std::size_t position = c.from;
-        EXPECT_EQ(GetIScsiValue(text, c.label, position), c.value) << c.label << " from " << c.from;
-        EXPECT_EQ(position, c.position) << c.label << " from " << c.from;
-    }
-    std::size_t position = 0;
-    EXPECT_EQ(GetIScsiValue("ROM Version:  2.01 ", "ROM Version", position), "  2.01 ");
-    EXPECT_EQ(position, 12u);  // past the ":" when no carriage return follows
 }
 
 }  // namespace

@@ -2,18 +2,15 @@
 
 #include "TestEnvironment.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 namespace velkor::test {
 
-std::string TranscriptPath(const std::string& name) {
-    return std::string(VELKOR_TRANSCRIPTS_DIR) + "/" + name;
+std::string ReadTranscript(const std::string& name) {
+    return testsupport::ReadFile(std::string(VELKOR_TRANSCRIPTS_DIR) + "/" + name);
 }
-
-std::string ReadTranscript(const std::string& name) { return testsupport::ReadFile(TranscriptPath(name)); }
 
 std::vector<std::string> TranscriptNames(const std::string& prefix) {
     std::vector<std::string> names;
@@ -33,6 +30,14 @@ std::size_t CountOccurrences(const std::string& text, const std::string& marker)
         ++count;
     }
     return count;
+}
+
+std::string TestNameOf(const std::string& transcript) {
+    std::string name;
+    for (const char c : transcript.substr(0, transcript.find('.'))) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
 }
 
 }  // namespace velkor::test

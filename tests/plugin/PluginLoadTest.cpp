@@ -32,17 +32,14 @@ protected:
 // registering a fresh object. Registering at all shows that the attach ran
 // after the library's static objects were built: one that ran before them
 // would refuse.
-TEST_F(PluginLoadTest, EachLoadRegistersOneObjectThatGivesItsIdentity) {
+TEST_F(PluginLoadTest, EachLoadRegistersOneObjectThatServesQueries) {
     for (int load = 1; load <= 2; ++load) {
         SCOPED_TRACE(load);
         PluginLibrary library(PluginPath());
         const std::vector<IPluginCallbacks*> plugins = StandinHost::GetRegisteredPlugins();
         ASSERT_EQ(plugins.size(), 1u);
         IPluginCallbacks* plugin = plugins.front();
-        EXPECT_EQ(plugin->GetPluginName(), "Velkor Collector");
-        EXPECT_EQ(plugin->GetPluginVersion(), "1.0");
-        EXPECT_EQ(plugin->GetPluginRevision(), "1.0");
-        EXPECT_EQ(plugin->GetPluginFlags(), 0u);
+        EXPECT_EQ(plugin->GetPluginFlags(), 0u);  // name, version and revision: syvhost --version
         EXPECT_NE(dynamic_cast<NORNSYV20::IPluginBasicQueryCallbacks*>(plugin), nullptr);
         plugin->Shutdown();  // nothing collected: nothing to destroy, twice
         plugin->Shutdown();

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "host/TAddToVectorCallback.h"
+#include "syvcore/ReportText.h"
 
 #include <stdexcept>
 
@@ -85,6 +86,18 @@ TEST_F(QueryTest, ResultsAreTheCommitsInOrderButNotThoseOfNestedQueries) {
     ASSERT_EQ(report.log.size(), 3u);
     EXPECT_EQ(report.log[2].message, std::string("serving ") + kController);
     EXPECT_EQ(report.log[2].level, 3);
+}
+
+// A value that is not UTF-8 is noticed once per query, as a warning.
+TEST_F(QueryTest, ValuesThatAreNotUtf8AreNoticedOncePerQuery) {
+    FakePlugin plugin([](boost::shared_ptr<ICIMNamespace>, const boost::shared_ptr<ICIMClass>& cls) {
+        for (const char* id : {"c\xff", "plain", "d\xfe"}) CommitController(cls, id);
+    });
+    Register(&plugin);
+    const syv::QueryReport report = StandinHost::RunQuery({kController});
+    ASSERT_EQ(report.log.size(), 1u);
+    EXPECT_EQ(report.log[0].level, 2);
+    EXPECT_EQ(report.log[0].message, syv::kNotUtf8Notice);
 }
 
 // The callback can stop the delivery; a provider that fails delivers nothing

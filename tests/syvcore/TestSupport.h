@@ -50,11 +50,9 @@ protected:
         syv::StandinHost::SetLogLevel(0);
     }
 
-    static boost::shared_ptr<NORNSYV20::ICIMClass> Class(const std::string& name) {
-        return syv::StandinHost::GetNamespace()->GetClass(name, NORNSYV20::TCIMValueMap());
-    }
     static boost::shared_ptr<NORNSYV20::ICIMInstance> NewInstance(const std::string& className) {
-        return Class(className)->CreateInstance(NORNSYV20::TCIMValueMap());
+        const auto cimClass = syv::StandinHost::GetNamespace()->GetClass(className, NORNSYV20::TCIMValueMap());
+        return cimClass->CreateInstance(NORNSYV20::TCIMValueMap());
     }
 };
 
