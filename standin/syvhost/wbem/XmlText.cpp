@@ -19,14 +19,6 @@ std::size_t NotXmlLength(std::string_view text, std::size_t i) {
     return nonCharacter ? 3 : 0;
 }
 
-bool XmlCarries(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c < 0x20 || c == 0xEF) && NotXmlLength(text, i) != 0) return false;
-    }
-    return true;
-}
-
 // The markup escape of c, or null when c stands for itself.
 const char* MarkupEscape(char c) {
     switch (c) {
@@ -42,8 +34,8 @@ const char* MarkupEscape(char c) {
     }
 }
 
-// Appends text (valid UTF-8 that XML carries) with markup escaped, each run
-// without special characters in one append.
+// Appends shown text with markup escaped, each run without special
+// characters in one append.
 void AppendMarkupEscaped(std::string& out, std::string_view text) {
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -56,72 +48,11 @@ void AppendMarkupEscaped(std::string& out, std::string_view text) {
     out.append(text.data() + plain, text.size() - plain);
 }
 
-// Appends any text escaped: the full check of what the reports show.
-void AppendShownEscaped(std::string& out, std::string_view text);
-
-// How AppendEscaped treats each byte on its fast path: 0 as itself, 1
-// escaped as markup, 2 not at all (the text needs the full check).
-struct ByteKinds {
-    unsigned char kind[256];
-    ByteKinds() : kind() {
-        for (int c = 0; c < 256; ++c) kind[c] = c < 0x20 || c >= 0x80 || c == '\\' ? 2 : MarkupEscape(static_cast<char>(c)) ? 1 : 0;
-        kind[static_cast<unsigned char>('\t')] = kind[static_cast<unsigned char>('\n')] = kind[static_cast<unsigned char>('\r')] = 1;
-    }
-};
-const ByteKinds kBytes;
-
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text) {
-    // Printable ASCII without backslashes, most values, in one pass.
-    const std::size_t mark = out.size();
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char kind = kBytes.kind[static_cast<unsigned char>(text[i])];
-        if (kind == 0) continue;
-        if (kind == 2) {
-            out.resize(mark);
-            return AppendShownEscaped(out, text);
-        }
-        out.append(text.data() + plain, i - plain);
-        out += MarkupEscape(text[i]);
-        plain = i + 1;
-    }
-    out.append(text.data() + plain, text.size() - plain);
+    ShowText(text, [&out](std::string_view piece) { AppendMarkupEscaped(out, piece); }, NotXmlLength);
 }
-
-namespace {
-
-void AppendShownEscaped(std::string& out, std::string_view text) {
-    if (ShownAsItIs(text) && XmlCarries(text)) return AppendMarkupEscaped(out, text);
-    // Shown as the reports show bytes that are not UTF-8, with the characters
-    // XML cannot carry as \xHH too, so that distinct values stay distinct.
-    static const char kHex[] = "0123456789ABCDEF";
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t notXml = NotXmlLength(text, i);
-        const std::size_t length = notXml ? 0 : Utf8SequenceLength(text.substr(i));
-        if (length != 0 && text[i] != '\\') {
-            i += length;
-            continue;
-        }
-        AppendMarkupEscaped(out, text.substr(plain, i - plain));
-        if (length != 0) {
-            out += "\\\\";
-            ++i;
-        } else {
-            for (const std::size_t end = i + (notXml ? notXml : 1); i < end; ++i) {
-                const unsigned char byte = static_cast<unsigned char>(text[i]);
-                const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-                out.append(escaped, 4);
-            }
-        }
-        plain = i;
-    }
-    AppendMarkupEscaped(out, text.substr(plain));
-}
-
-}  // namespace
 
 std::size_t ElementDepth(std::string_view document) {
     std::size_t depth = 0;

@@ -27,11 +27,16 @@ SYV_API bool ShownAsItIs(std::string_view text);
 // What the query's log says, once per query, when a value held such bytes.
 SYV_API extern const char* const kNotUtf8Notice;
 
-// Calls emit(std::string_view) with the pieces of the shown text, in order;
-// allocates nothing.
-template <class Emit>
-void ShowText(std::string_view text, Emit&& emit) {
-    if (ShownAsItIs(text)) {
+// Calls emit(std::string_view) with the pieces of the shown text, in order,
+// for a format that cannot carry some valid UTF-8 sequences: notCarried(text,
+// i) gives, for any i, the length of such a sequence at text[i] (0 when none
+// starts there), and its bytes are shown as \xHH like bytes that are not
+// UTF-8, so that the text is not shown as it is. Allocates nothing.
+template <class Emit, class NotCarried>
+void ShowText(std::string_view text, Emit&& emit, NotCarried&& notCarried) {
+    bool asItIs = ShownAsItIs(text);
+    for (std::size_t i = 0; asItIs && i < text.size(); ++i) asItIs = notCarried(text, i) == 0;
+    if (asItIs) {
         emit(text);
         return;
     }
@@ -39,7 +44,8 @@ void ShowText(std::string_view text, Emit&& emit) {
     std::size_t plain = 0;  // start of the bytes not yet emitted
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        const std::size_t hidden = notCarried(text, i);
+        const std::size_t length = hidden != 0 ? 0 : Utf8SequenceLength(text.substr(i));
         if (length != 0 && text[i] != '\\') {
             i += length;
             continue;
@@ -47,14 +53,23 @@ void ShowText(std::string_view text, Emit&& emit) {
         emit(text.substr(plain, i - plain));
         if (length != 0) {
             emit(std::string_view("\\\\", 2));
+            ++i;
         } else {
-            const unsigned char byte = static_cast<unsigned char>(text[i]);
-            const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-            emit(std::string_view(escaped, 4));
+            for (const std::size_t end = i + (hidden != 0 ? hidden : 1); i < end; ++i) {
+                const unsigned char byte = static_cast<unsigned char>(text[i]);
+                const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+                emit(std::string_view(escaped, 4));
+            }
         }
-        plain = ++i;
+        plain = i;
     }
     emit(text.substr(plain));
+}
+
+// The same for a format that carries all of UTF-8.
+template <class Emit>
+void ShowText(std::string_view text, Emit&& emit) {
+    ShowText(text, emit, [](std::string_view, std::size_t) -> std::size_t { return 0; });
 }
 
 // The shown text as a string.
