@@ -75,6 +75,12 @@ void ShowText(std::string_view text, Emit&& emit) {
 // The shown text as a string.
 SYV_API std::string ShownText(std::string_view text);
 
+// A message as it may reach a terminal: control characters (C0, DEL and the
+// C1 range) and bytes that are not UTF-8 as \xNN, so that no text can move
+// the cursor, retitle or clear the terminal; tabs stay, and the lines after
+// the first are indented, so that none can pass for a message of its own.
+SYV_API std::string TerminalText(std::string_view message);
+
 }  // namespace syv
 
 #endif
