@@ -1,11 +1,15 @@
 #include "wbem/ServeCommand.h"
 
+#include "wbem/CimService.h"
 #include "wbem/Credentials.h"
+#include "wbem/PluginQueries.h"
 #include "wbem/WbemServer.h"
 
 #include <boost/asio/ip/address.hpp>
 
-#include <chrono>
+#include "syvcore/ReportText.h"
+
+#include <memory>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -15,22 +19,7 @@ namespace syv {
 
 namespace {
 
-// Passes a query on and notes whether it succeeded.
-class RecordingEnd : public QueryObserver {
-public:
-    explicit RecordingEnd(QueryObserver& next) : next_(next) {}
-    void Committed(CommittedInstance instance) override { next_.Committed(std::move(instance)); }
-    void RanTool(const ToolRun& run) override { next_.RanTool(run); }
-    void Logged(const LogEntry& entry) override { next_.Logged(entry); }
-    void Ended(const QueryError* error) override {
-        succeeded = !error;
-        next_.Ended(error);
-    }
-    bool succeeded = false;
-
-private:
-    QueryObserver& next_;
-};
+const char* const kPluginNamespace = "root/ornsg";
 
 }  // namespace
 
@@ -54,41 +43,24 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
                                  ": serving beyond the loopback address needs --credentials and --tls-cert/--tls-key");
     }
 
-    // The plug-in keeps its inventories until Shutdown: with a refresh
-    // period, the first query after it has passed collects afresh.
-    using Clock = std::chrono::steady_clock;
-    bool collected = false;
-    Clock::time_point collectedAt;
-    const wbem::QueryFunction query = [&](const std::vector<std::string>& classes, QueryObserver& observer) {
-        if (collected && options.refreshSeconds >= 0 &&
-            Clock::now() - collectedAt > std::chrono::seconds(options.refreshSeconds)) {
-            try {
-                plugin.Shutdown();
-            } catch (const std::exception& error) {
-                QueryError failed;
-                failed.status = 1;
-                failed.message = std::string("the plug-in failed to shut down: ") + error.what();
-                return observer.Ended(&failed);
-            }
-            collected = false;
-        }
-        const Clock::time_point start = Clock::now();
-        RecordingEnd recording(observer);
-        StandinHost::RunQuery(classes, recording);
-        if (!collected && recording.succeeded) {
-            collected = true;
-            collectedAt = start;
-        }
-    };
     const wbem::LogFunction log = [&](int level, const std::string& text) {
-        if (level <= options.logLevel) std::cerr << "syvhost: " << text << "\n";
+        if (level <= options.logLevel) std::cerr << "syvhost: " << TerminalText(text) << "\n";
     };
+    wbem::PluginQueries queries([](const std::vector<std::string>& classes,
+                                   QueryObserver& observer) { StandinHost::RunQuery(classes, observer); },
+                                [&plugin]() { plugin.Shutdown(); }, options.refreshSeconds, log);
+    wbem::Namespaces namespaces;
+    namespaces.Add(std::make_unique<wbem::PluginNamespace>(wbem::SchemaView(kPluginNamespace, StandinHost::GetSchema()), queries));
+    wbem::CimServiceSettings settings;
+    settings.runOnQueryThread = [](std::function<void()> job) { job(); };
+    settings.log = log;
+    wbem::CimService service(namespaces, queries, settings);
     wbem::PasswordCheck check;
     if (credentials) {
         check = [&](const std::string& user, const std::string& password) { return credentials->Accepts(user, password); };
     }
-    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query, check, log);
-    wbem::Serve(ip.to_string(), port, wbem::ServerLimits(), wbem::TlsFiles{options.tlsCertificate, options.tlsKey},
+    const wbem::WbemHandler handler(service, check, log);
+    wbem::Serve(ip.to_string(), port, wbem::LegacyLimits(), wbem::TlsFiles{options.tlsCertificate, options.tlsKey},
                 handler, log);
 }
 

@@ -43,6 +43,7 @@ HttpRequestView ViewOf(http::request<http::string_body>& request, const std::str
     view.cimObject = std::string(request["CIMObject"]);
     view.authorization = std::string(request[http::field::authorization]);
     view.peer = peer;
+    for (const auto& field : request) view.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     view.body = std::move(request.body());
     return view;
 }
@@ -56,7 +57,7 @@ HttpAnswer RefusalFor(beast::error_code error) {
 struct Shared {
     asio::io_context& network;
     asio::io_context& plugin;  // one thread: requests are handled one at a time
-    const ServerLimits& limits;
+    const LegacyLimits& limits;
     const WbemHandler& handler;
     const std::function<void(int, const std::string&)>& log;
     bool stopping = false;
@@ -493,7 +494,7 @@ private:
 
 }  // namespace
 
-HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const ServerLimits& limits) {
+HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const LegacyLimits& limits) {
     http::request_parser<http::string_body> parser;
     parser.body_limit(limits.maxBodyBytes);
     parser.eager(true);
@@ -527,7 +528,7 @@ void SplitListenAddress(const std::string& listen, std::string& address, unsigne
     port = static_cast<unsigned short>(std::stoul(digits));
 }
 
-void Serve(const std::string& address, unsigned short port, const ServerLimits& limits, const TlsFiles& tls,
+void Serve(const std::string& address, unsigned short port, const LegacyLimits& limits, const TlsFiles& tls,
            const WbemHandler& handler, const std::function<void(int, const std::string&)>& log) {
     asio::io_context network(1);
     asio::io_context plugin(1);

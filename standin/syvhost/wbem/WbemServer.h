@@ -13,7 +13,7 @@
 namespace syv {
 namespace wbem {
 
-struct ServerLimits {
+struct LegacyLimits {
     std::size_t maxBodyBytes = 1024 * 1024;  // 413 beyond
     int readSeconds = 30;    // a request must arrive whole within this; idle connections are closed after it
     std::size_t maxConnections = 64;  // further connections get 503
@@ -28,17 +28,14 @@ struct TlsFiles {
 
 // The answer a connection gets for these bytes when they are its whole
 // request: the server's own HTTP reading and limits, without a socket.
-HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const ServerLimits& limits);
+HttpAnswer AnswerBytes(const WbemHandler& handler, const std::string& bytes, const LegacyLimits& limits);
 
-// "ADDRESS:PORT" ("[::1]:5988" for IPv6) into its parts; throws
-// std::invalid_argument naming what is wrong.
-void SplitListenAddress(const std::string& listen, std::string& address, unsigned short& port);
 
 // Listens, writes the base URL as one line to standard output, then serves
 // until SIGINT or SIGTERM (Ctrl+C or Ctrl+Break on Windows). Returns once the
 // request in progress is answered. log(level, text) reports refused requests.
 // Throws std::runtime_error when it cannot listen.
-void Serve(const std::string& address, unsigned short port, const ServerLimits& limits, const TlsFiles& tls,
+void Serve(const std::string& address, unsigned short port, const LegacyLimits& limits, const TlsFiles& tls,
            const WbemHandler& handler, const std::function<void(int, const std::string&)>& log);
 
 }  // namespace wbem

@@ -1,0 +1,125 @@
+#include "CimService.h"
+
+#include "AnswerBody.h"
+#include "CimRequestReader.h"
+#include "CimXmlWriter.h"
+#include "Operations.h"
+#include "XmlText.h"
+
+#include <cctype>
+#include <new>
+#include <optional>
+#include <utility>
+
+namespace syv {
+namespace wbem {
+
+namespace {
+
+// A CIMObject header's value: a namespace name with %HH escapes.
+std::string Unescaped(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto hex = [&text](std::size_t at) { return std::isxdigit(static_cast<unsigned char>(text[at])) != 0; };
+        if (text[i] == '%' && i + 2 < text.size() && hex(i + 1) && hex(i + 2)) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Answers one call: the envelope, then the operation's return value and
+// output parameters, or the ERROR that ended it. An answer already sent in
+// part that fails ends with its status in the trailer.
+void Respond(const CimRequest& request, const Operation* operation, CimNamespace* ns, const Namespaces& namespaces,
+             const std::string& host, AnswerSink& sink, std::size_t headBytes, const std::function<void()>& begin) {
+    AnswerBody body(sink, headBytes);
+    CimXmlWriter xml(body.text, host);
+    xml.BeginResponse(request.messageId, request.method, request.extrinsic);
+    const std::size_t start = body.text.size();
+    std::optional<CimError> failure;
+    try {
+        if (request.extrinsic) throw CimError{kErrNotSupported, "extrinsic methods are not supported"};
+        if (!operation) throw CimError{kErrNotSupported, "the operation " + request.method + " is not supported"};
+        if (!ns) throw CimError{kErrInvalidNamespace, "the namespace " + request.namespaceName + " does not exist"};
+        if (request.invalidParameter) throw *request.invalidParameter;
+        if (begin) begin();
+        OperationContext context{request, *ns, namespaces, xml, body, std::string(), nullptr};
+        body.text += "<IRETURNVALUE>";
+        operation->run(context);
+        body.text += "</IRETURNVALUE>";
+        body.text += context.output;
+    } catch (const CimError& error) {
+        failure = error;
+    } catch (const std::bad_alloc&) {
+        failure = CimError{kErrFailed, "out of memory"};
+    } catch (const std::exception& error) {
+        failure = CimError{kErrFailed, error.what()};
+    }
+    if (failure && body.Started()) return body.Fail(failure->code, failure->description);
+    if (failure) {
+        body.text.resize(start);
+        xml.Error(failure->code, failure->description);
+    }
+    xml.EndResponse(request.extrinsic);
+    body.Finish();
+}
+
+}  // namespace
+
+CimService::CimService(const Namespaces& namespaces, PluginQueries& queries, CimServiceSettings settings)
+    : namespaces_(namespaces), queries_(queries), settings_(std::move(settings)) {}
+
+void CimService::Refuse(const HttpRequest& request, AnswerSink& sink, int status, const std::string& cimError,
+                        const std::string& why) const {
+    if (settings_.log) settings_.log(2, "a request from " + request.peer + " was refused: " + why);
+    sink.Whole(RefusalAnswer(status, cimError));
+}
+
+void CimService::Handle(HttpRequest request, std::shared_ptr<AnswerSink> sink) {
+    if (request.target != "/cimom") return sink->Whole(RefusalAnswer(404, ""));
+    if (request.method != "POST") {
+        HttpAnswer answer = RefusalAnswer(405, "");
+        answer.headers.emplace_back("Allow", "POST");
+        return sink->Whole(std::move(answer));
+    }
+    if (!NamesEqual(request.Header("CIMOperation"), "MethodCall")) {
+        return Refuse(request, *sink, 400, "unsupported-operation", "its CIMOperation header is not MethodCall");
+    }
+    const std::string_view protocol = request.Header("CIMProtocolVersion");
+    if (!protocol.empty() && !SupportedProtocolVersion(protocol)) {
+        return Refuse(request, *sink, 501, "unsupported-protocol-version",
+                      "CIMProtocolVersion " + std::string(protocol) + " is not supported");
+    }
+    std::variant<CimRequest, Refusal> read = ReadCimRequest(request.body);
+    if (const Refusal* refusal = std::get_if<Refusal>(&read)) {
+        return Refuse(request, *sink, refusal->status, refusal->cimError, refusal->why);
+    }
+    auto call = std::make_shared<CimRequest>(std::move(std::get<CimRequest>(read)));
+    const std::string_view object = request.Header("CIMObject");
+    if (!NamesEqual(request.Header("CIMMethod"), call->method) ||
+        (!call->extrinsic && !object.empty() && !NamesEqual(Unescaped(object), call->namespaceName))) {
+        return Refuse(request, *sink, 400, "header-mismatch", "its CIMMethod or CIMObject header differs from its body");
+    }
+
+    const Operation* operation = call->extrinsic ? nullptr : FindOperation(call->method);
+    CimNamespace* ns = namespaces_.Find(call->namespaceName);
+    const std::string host(request.Header("Host"));
+    if (!operation || !ns || call->invalidParameter || !operation->needsInstances(*call)) {
+        return Respond(*call, operation, ns, namespaces_, host, *sink, AnswerBody::kWhole, nullptr);
+    }
+    settings_.runOnQueryThread([this, call, operation, ns, host, sink]() {
+        Respond(*call, operation, ns, namespaces_, host, *sink, settings_.headBytes, [this]() { queries_.BeginRequest(); });
+    });
+}
+
+void CimService::Stop() {
+    if (stopped_.exchange(true)) return;
+    if (settings_.onStop) settings_.onStop();
+}
+
+}  // namespace wbem
+}  // namespace syv
