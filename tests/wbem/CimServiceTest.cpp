@@ -1,0 +1,271 @@
+// CIM over HTTP through the CIM service, without sockets: the plug-in runs
+// in this process on the default transcripts, so the answers are checked
+// against the instances a plain query of the same classes commits.
+#include "plugin/TQLogicControllerPluginCallbacks.h"
+#include "syvcore/StandinHost.h"
+#include "wbem/CimService.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace syv;
+using namespace syv::wbem;
+
+const std::string kNs = "root/ornsg";
+const std::string kFc = "ORNSG_QLogicFibreChannel";
+const std::string kController = kFc + "SCSIProtocolController";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+struct Collected : AnswerSink {
+    bool began = false;
+    HttpAnswer answer;
+    HeaderList trailer;
+    void Whole(HttpAnswer whole) override { answer = std::move(whole); }
+    void Begin(const HttpAnswer& head) override { began = true, answer = head; }
+    void Part(std::string_view part) override { answer.body += part; }
+    void End(const HeaderList& fields) override { trailer = fields; }
+};
+
+std::string Param(const std::string& name, const std::string& value) {
+    return "<IPARAMVALUE NAME=\"" + name + "\">" + value + "</IPARAMVALUE>";
+}
+std::string ClassParam(const std::string& name, const std::string& cls) {
+    return Param(name, "<CLASSNAME NAME=\"" + cls + "\"/>");
+}
+std::string Key(const std::string& name, const std::string& value, const char* type = "string") {
+    return "<KEYBINDING NAME=\"" + name + "\"><KEYVALUE VALUETYPE=\"" + type + "\">" + value + "</KEYVALUE></KEYBINDING>";
+}
+// The first controller, its keys spelt in other letter cases.
+const std::string kFirstController = "<INSTANCENAME CLASSNAME=\"" + kController + "\">" +
+                                     Key("creationclassname", kController) + Key("DEVICEID", "QLogic Fibre Channel1") +
+                                     Key("SystemCreationClassName", "ORN") + Key("SystemName", "LOCALHOST") +
+                                     "</INSTANCENAME>";
+std::string Firmware(const char* state) {
+    return "<INSTANCENAME CLASSNAME=\"" + kFc + "FirmwareElement\">" + Key("Name", "QLogic Fibre Channel1 Firmware") +
+           Key("SoftwareElementID", "QLogic Fibre Channel Firmware1") + Key("SoftwareElementState", state, "numeric") +
+           Key("TargetOperatingSystem", "58", "numeric") + Key("Version", "8.08.231") + "</INSTANCENAME>";
+}
+
+class CimServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        StandinHost::LoadSchema(VELKOR_SCHEMA_DIR);
+        static const std::string scli = ReadFile(VELKOR_TRANSCRIPTS_DIR "/scli.txt");
+        static const std::string iscli = ReadFile(VELKOR_TRANSCRIPTS_DIR "/iscli.txt");
+        StandinHost::SetInProcessTool([](const std::string& path, const std::vector<std::string>&) {
+            return path.find("iscli") != std::string::npos ? iscli : scli;
+        });
+        StandinHost::ClearRegisteredPlugins();
+        plugin_ = new velkor::TQLogicControllerPluginCallbacks();
+    }
+    static void TearDownTestSuite() {
+        StandinHost::ClearRegisteredPlugins();
+        plugin_->Release();
+        StandinHost::SetInProcessTool(InProcessTool());
+    }
+
+    void SetUp() override { Start(-1); }
+
+    void Start(int refreshSeconds) {
+        plugin_->Shutdown();
+        service_.reset();
+        namespaces_ = std::make_unique<Namespaces>();
+        queries_ = std::make_unique<PluginQueries>(
+            [this](const std::vector<std::string>& classes, QueryObserver& observer) {
+                fake ? fake(classes, observer) : StandinHost::RunQuery(classes, observer);
+            },
+            [this]() {
+                ++shutdowns;
+                plugin_->Shutdown();
+            },
+            refreshSeconds, LogFunction());
+        namespaces_->Add(std::make_unique<PluginNamespace>(SchemaView(kNs, StandinHost::GetSchema()), *queries_));
+        CimServiceSettings settings;
+        settings.runOnQueryThread = [this](std::function<void()> job) {
+            ++jobs;
+            job();
+        };
+        settings.headBytes = 16 * 1024;
+        service_ = std::make_unique<CimService>(*namespaces_, *queries_, settings);
+    }
+
+    std::shared_ptr<Collected> Send(HttpRequest request) {
+        auto sink = std::make_shared<Collected>();
+        service_->Handle(std::move(request), sink);
+        return sink;
+    }
+
+    static HttpRequest Request(const std::string& method, const std::string& params, const std::string& ns = kNs) {
+        std::string path;
+        for (std::size_t start = 0; start <= ns.size();) {
+            const std::size_t end = std::min(ns.find('/', start), ns.size());
+            path += "<NAMESPACE NAME=\"" + ns.substr(start, end - start) + "\"/>";
+            start = end + 1;
+        }
+        HttpRequest request;
+        request.method = "POST";
+        request.target = "/cimom";
+        request.headers = {{"Host", "h"}, {"CIMOperation", "MethodCall"}, {"CIMMethod", method}, {"CIMObject", "root%2Fornsg"}};
+        request.body = "<?xml version=\"1.0\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"9\" "
+                       "PROTOCOLVERSION=\"1.0\"><SIMPLEREQ><IMETHODCALL NAME=\"" + method + "\"><LOCALNAMESPACEPATH>" +
+                       path + "</LOCALNAMESPACEPATH>" + params + "</IMETHODCALL></SIMPLEREQ></MESSAGE></CIM>";
+        return request;
+    }
+
+    std::string Body(const std::string& method, const std::string& params) {
+        return Send(Request(method, params))->answer.body;
+    }
+
+    // How many instances of the classes a plain query commits.
+    static std::size_t Instances(const std::vector<std::string>& classes) {
+        return StandinHost::RunQuery(classes).instances.size();
+    }
+
+    QueryFunction fake;
+    int shutdowns = 0;
+    int jobs = 0;
+
+private:
+    static velkor::TQLogicControllerPluginCallbacks* plugin_;
+    std::unique_ptr<Namespaces> namespaces_;
+    std::unique_ptr<PluginQueries> queries_;
+    std::unique_ptr<CimService> service_;
+};
+
+velkor::TQLogicControllerPluginCallbacks* CimServiceTest::plugin_ = nullptr;
+
+TEST_F(CimServiceTest, AnswersEachOperationFromTheSchemaOrThePlugIn) {
+    const std::size_t elements = Instances({kFc + "FirmwareElement", kFc + "BIOSElement", "ORNSG_QLogicIScsiFirmwareElement",
+                                            "ORNSG_QLogicIScsiBIOSElement"});
+    const struct {
+        const char* method;
+        std::string params;
+        std::string part;    // the element that the answer repeats
+        std::size_t count;   // that often
+        bool queried;        // the answer needed the query thread
+    } rows[] = {
+        {"EnumerateClassNames", "", "<CLASSNAME ", 12, false},
+        {"EnumerateClassNames", ClassParam("ClassName", "cim_softwareelement"), "<CLASSNAME ", 4, false},
+        {"EnumerateClasses", Param("DeepInheritance", "<VALUE>TRUE</VALUE>"), "<QUALIFIER NAME=\"Association\"", 4, false},
+        {"GetClass", ClassParam("ClassName", kController) + Param("LocalOnly", "<VALUE>false</VALUE>"),
+         "<QUALIFIER NAME=\"Key\"", 4, false},
+        {"GetClass", ClassParam("ClassName", "NoSuchClass"), "<ERROR CODE=\"6\"", 1, false},
+        {"EnumerateInstanceNames", ClassParam("ClassName", "CIM_SoftwareElement"), "<INSTANCENAME ", elements, true},
+        {"EnumerateInstances", ClassParam("ClassName", kController), "<VALUE.NAMEDINSTANCE>", Instances({kController}), true},
+        {"EnumerateInstances", ClassParam("ClassName", "NoSuchClass"), "<ERROR CODE=\"5\"", 1, true},
+        {"GetInstance", Param("InstanceName", Firmware("3")), "<PROPERTY NAME=\"DriverFirmwareVersion\"", 1, true},
+        {"GetInstance", Param("InstanceName", Firmware("4")), "<ERROR CODE=\"6\"", 1, true},
+        {"AssociatorNames", Param("ObjectName", kFirstController), "<OBJECTPATH>", 2, true},
+        {"Associators", Param("ObjectName", kFirstController) + ClassParam("AssocClass", kFc + "ControllerBIOS"),
+         "<INSTANCE CLASSNAME=\"" + kFc + "BIOSElement\">", 1, true},
+        {"Associators", Param("ObjectName", kFirstController) + ClassParam("ResultClass", kFc + "FirmwareElement"),
+         "<VALUE.OBJECTWITHPATH>", 1, true},
+        {"ReferenceNames", Param("ObjectName", kFirstController) + Param("Role", "<VALUE>dependent</VALUE>"),
+         "<OBJECTPATH>", 2, true},
+        {"References", Param("ObjectName", kFirstController) + Param("Role", "<VALUE>Antecedent</VALUE>"),
+         "<VALUE.OBJECTWITHPATH>", 0, true},
+        {"AssociatorNames", Param("ObjectName", Firmware("3")), "<CLASSNAME NAME=\"" + kController + "\"/>", 0, true},
+        {"AssociatorNames", ClassParam("ObjectName", kController), "<CLASSPATH>", 2, false},
+        {"References", ClassParam("ObjectName", kFc + "BIOSElement"), "<CLASS NAME=\"" + kFc + "ControllerBIOS\"", 1, false},
+        {"DeleteInstance", "", "<ERROR CODE=\"7\"", 1, false},
+    };
+    for (const auto& row : rows) {
+        const int before = jobs;
+        const std::string body = Body(row.method, row.params);
+        EXPECT_EQ(Count(body, row.part), row.count) << row.method << " " << row.params << "\n" << body;
+        EXPECT_EQ(jobs - before, row.queried ? 1 : 0) << row.method << " " << row.params;
+        EXPECT_NE(body.find("</IMETHODRESPONSE></SIMPLERSP></MESSAGE></CIM>"), std::string::npos) << body;
+    }
+    EXPECT_NE(Body("GetInstance", Param("InstanceName", Firmware("3"))).find("<VALUE>8.08.231</VALUE>"), std::string::npos);
+}
+
+TEST_F(CimServiceTest, RefusesWhatIsNotACimCallOverHttp) {
+    const struct {
+        const char* what;
+        std::function<void(HttpRequest&)> change;
+        int status;
+        const char* cimError;
+    } rows[] = {
+        {"another path", [](HttpRequest& r) { r.target = "/other"; }, 404, ""},
+        {"another method", [](HttpRequest& r) { r.method = "PUT"; }, 405, ""},
+        {"no CIMOperation", [](HttpRequest& r) { r.headers.erase(r.headers.begin() + 1); }, 400, "unsupported-operation"},
+        {"protocol version 9.9", [](HttpRequest& r) { r.headers.emplace_back("CIMProtocolVersion", "9.9"); }, 501,
+         "unsupported-protocol-version"},
+        {"protocol version 1.4", [](HttpRequest& r) { r.headers.emplace_back("CIMProtocolVersion", "1.4"); }, 200, ""},
+        {"another CIMMethod", [](HttpRequest& r) { r.headers[2].second = "GetClass"; }, 400, "header-mismatch"},
+        {"another CIMObject", [](HttpRequest& r) { r.headers[3].second = "root%2Fother"; }, 400, "header-mismatch"},
+        {"a body that is not XML", [](HttpRequest& r) { r.body = "<CIM"; }, 400, "request-not-well-formed"},
+    };
+    for (const auto& row : rows) {
+        HttpRequest request = Request("EnumerateClassNames", "");
+        row.change(request);
+        const HttpAnswer answer = Send(std::move(request))->answer;
+        EXPECT_EQ(answer.status, row.status) << row.what;
+        std::string cimError;
+        for (const auto& header : answer.headers) cimError += header.first == "CIMError" ? header.second : "";
+        EXPECT_EQ(cimError, row.cimError) << row.what;
+    }
+    const struct {
+        std::string ns;
+        std::string body;
+    } calls[] = {{"root/other", "<ERROR CODE=\"3\""}, {"root/ornsg", "<IRETURNVALUE>"}, {"ROOT/ORNSG", "<IRETURNVALUE>"}};
+    for (const auto& call : calls) {
+        HttpRequest request = Request("EnumerateClassNames", "", call.ns);
+        request.headers.pop_back();  // no CIMObject
+        EXPECT_NE(Send(std::move(request))->answer.body.find(call.body), std::string::npos) << call.ns;
+    }
+}
+
+// Associators queries the links, then their far ends: with a refresh period
+// of 0 both queries of one request still see one collection.
+TEST_F(CimServiceTest, OneRequestSeesOneCollection) {
+    Start(0);
+    for (int request = 1; request <= 3; ++request) {
+        const std::string body = Body("Associators", Param("ObjectName", kFirstController));
+        EXPECT_EQ(Count(body, "<VALUE.OBJECTWITHPATH>"), 2u) << body;
+        EXPECT_EQ(shutdowns, request - 1);
+    }
+}
+
+// A long answer is streamed once it outgrows its head; a query that fails
+// after that ends the body early, with its status in the trailer.
+TEST_F(CimServiceTest, StreamsLongAnswersAndEndsLateFailuresInTheTrailer) {
+    for (const int instances : {2, 40}) {
+        for (const bool fails : {false, true}) {
+            fake = [&](const std::vector<std::string>&, QueryObserver& observer) {
+                for (int i = 0; i < instances; ++i) {
+                    observer.Committed({kFc + "RawData", kNs + ":" + kFc + "RawData", {{"Command", std::string(999, 'x')}}});
+                }
+                QueryError error{1, "tool\nfailed"};
+                observer.Ended(fails ? &error : nullptr);
+            };
+            const auto sink = Send(Request("EnumerateInstances", ClassParam("ClassName", kFc + "RawData")));
+            const std::string& body = sink->answer.body;
+            const bool streamed = instances > 16;
+            EXPECT_EQ(sink->began, streamed);
+            EXPECT_EQ(body.find("</CIM>") != std::string::npos, !(fails && streamed));
+            EXPECT_EQ(body.find("<ERROR CODE=\"1\" DESCRIPTION=\"tool&#10;failed\"/>") != std::string::npos, fails && !streamed);
+            const HeaderList failed{{"CIMStatusCode", "1"}, {"CIMStatusCodeDescription", "tool%0Afailed"}};
+            EXPECT_EQ(sink->trailer, streamed && fails ? failed : HeaderList());
+            EXPECT_EQ(Count(body, "<VALUE.NAMEDINSTANCE>"), fails && !streamed ? 0u : static_cast<std::size_t>(instances));
+        }
+    }
+}
+
+}  // namespace
