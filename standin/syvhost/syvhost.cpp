@@ -159,7 +159,7 @@ int Run(const syv::HostOptions& options) {
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
     if (options.serve) {
         try {
-            syv::ServeWbem(options, *plugin);
+            syv::ServeWbem(options, *plugin, layout.schema + "/interop");
         } catch (const std::exception& error) {
             // Refused settings or a port in use: the plug-in still goes as it came.
             Unload(*plugin, *library);

@@ -22,7 +22,14 @@ HttpAnswer XmlAnswer(std::string body);
 // header.
 HttpAnswer RefusalAnswer(int status, const std::string& cimError);
 
-class AnswerBody {
+// Where an operation's objects go, told after each.
+class ObjectOutput {
+public:
+    virtual ~ObjectOutput() = default;
+    virtual void Checkpoint() = 0;
+};
+
+class AnswerBody : public ObjectOutput {
 public:
     // A body that is never sent in parts: the answer made on the network
     // thread, where a sink's Part could wait.
@@ -35,7 +42,7 @@ public:
     bool Started() const { return started_; }
 
     // A point between objects where the text may be sent on.
-    void Checkpoint();
+    void Checkpoint() override;
 
     // Sends what is left and ends the answer.
     void Finish();

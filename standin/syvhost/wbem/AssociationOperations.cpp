@@ -16,8 +16,6 @@ namespace {
 using NORNSYV20::TCIMReference;
 using NORNSYV20::TCIMValue;
 
-enum class Answer { kAssociatorNames, kAssociators, kReferenceNames, kReferences };
-
 struct Filters {
     std::optional<std::string> assocClass;   // ResultClass of the reference methods
     std::optional<std::string> resultClass;  // associator methods only
@@ -26,22 +24,20 @@ struct Filters {
     PropertyFilter properties;
 };
 
-bool IsReferences(Answer answer) { return answer == Answer::kReferenceNames || answer == Answer::kReferences; }
-bool IsNames(Answer answer) { return answer == Answer::kAssociatorNames || answer == Answer::kReferenceNames; }
+bool NamesOnly(Shape shape) { return shape == Shape::kObjectPath || shape == Shape::kInstancePath; }
 
-Filters FiltersOf(const Params& params, Answer answer) {
+// classic: the methods that take IncludeQualifiers (not the pull methods).
+Filters FiltersOf(const Params& params, bool references, Shape shape, bool classic) {
     Filters filters;
-    const bool references = IsReferences(answer);
     filters.assocClass = params.ClassName(references ? "ResultClass" : "AssocClass");
     if (!references) {
         filters.resultClass = params.ClassName("ResultClass");
         filters.resultRole = params.String("ResultRole");
     }
     filters.role = params.String("Role");
-    if (!IsNames(answer)) {
-        filters.properties.propertyList = params.PropertyList();
-        filters.properties.classOrigin = params.Bool("IncludeClassOrigin", false);
-        filters.properties.qualifiers = params.Bool("IncludeQualifiers", false);
+    if (!NamesOnly(shape)) {
+        filters.properties = InstanceFilter(params, false);
+        filters.properties.qualifiers = classic && params.Bool("IncludeQualifiers", false);
     }
     return filters;
 }
@@ -84,7 +80,8 @@ struct FarEnd {
     const ClassDefinition* cls;
 };
 
-void RunOnInstance(OperationContext& context, Answer answer, const TCIMReference& given, const Filters& filters) {
+void RunOnInstance(OperationContext& context, bool references, Shape shape, const TCIMReference& given,
+                   const Filters& filters) {
     CimNamespace* objectNs = context.namespaces.Find(given.GetNamespaceName());
     const ClassDefinition* objectClass = objectNs ? objectNs->Schema().FindClass(given.GetClassName()) : nullptr;
     if (!objectClass) {
@@ -106,13 +103,8 @@ void RunOnInstance(OperationContext& context, Answer answer, const TCIMReference
                 (!filters.role.empty() && !NamesEqual(near.first, filters.role))) {
                 continue;
             }
-            if (answer == Answer::kReferenceNames) {
-                context.xml.InstanceObjectPath(schema, cls, link);
-            } else if (answer == Answer::kReferences) {
-                context.xml.InstanceWithPath("VALUE.OBJECTWITHPATH", schema, cls, link, filters.properties);
-            }
-            if (IsReferences(answer)) {
-                context.body.Checkpoint();
+            if (references) {
+                WriteInstance(context, shape, schema, cls, link, filters.properties);
                 return;  // a link once, however many of its references name the object
             }
             for (const auto& far : link.properties) {
@@ -128,14 +120,11 @@ void RunOnInstance(OperationContext& context, Answer answer, const TCIMReference
             }
         }
     });
-    if (answer == Answer::kAssociatorNames) {
-        for (const FarEnd& end : ends) {
-            context.xml.ReferenceObjectPath(end.reference);
-            context.body.Checkpoint();
-        }
+    if (references) return;
+    if (NamesOnly(shape)) {
+        for (const FarEnd& end : ends) WriteReference(context, shape, end.reference);
         return;
     }
-    if (answer != Answer::kAssociators) return;
     // The far ends' instances, from one enumeration of their classes per
     // namespace; each end once.
     for (CimNamespace* ns : context.namespaces.All()) {
@@ -151,15 +140,15 @@ void RunOnInstance(OperationContext& context, Answer answer, const TCIMReference
             for (std::size_t i = 0; i < ends.size(); ++i) {
                 if (written[i] || ends[i].ns != ns || !ns->Schema().Names(ends[i].reference, cls, instance)) continue;
                 written[i] = true;
-                context.xml.InstanceWithPath("VALUE.OBJECTWITHPATH", ns->Schema(), cls, instance, filters.properties);
-                context.body.Checkpoint();
+                WriteInstance(context, shape, ns->Schema(), cls, instance, filters.properties);
                 return;
             }
         });
     }
 }
 
-void RunOnClass(OperationContext& context, Answer answer, const std::string& className, const Filters& filters) {
+void RunOnClass(OperationContext& context, bool references, bool names, const std::string& className,
+                const Filters& filters) {
     const SchemaView& schema = context.target.Schema();
     const ClassDefinition* source = schema.FindClass(className);
     if (!source) throw CimError{kErrInvalidParameter, "the class " + className + " does not exist in " + context.target.Name()};
@@ -173,9 +162,9 @@ void RunOnClass(OperationContext& context, Answer answer, const std::string& cla
                 !CanRefer(schema, near.declared->referenceClass, schema, *source)) {
                 continue;
             }
-            if (IsReferences(answer)) add(association);
+            if (references) add(association);
             for (const ClassDefinition::Member& far : association->members) {
-                if (IsReferences(answer) || &far == &near || !IsReferenceProperty(far) ||
+                if (references || &far == &near || !IsReferenceProperty(far) ||
                     (!filters.resultRole.empty() && !NamesEqual(far.declared->name, filters.resultRole))) {
                     continue;
                 }
@@ -185,7 +174,7 @@ void RunOnClass(OperationContext& context, Answer answer, const std::string& cla
         }
     }
     for (const ClassDefinition* cls : found) {
-        if (IsNames(answer)) {
+        if (names) {
             context.xml.ClassObjectPath(context.target.Name(), *cls);
         } else {
             context.xml.ClassWithPath(context.target.Name(), *cls, filters.properties);
@@ -193,19 +182,22 @@ void RunOnClass(OperationContext& context, Answer answer, const std::string& cla
     }
 }
 
-void Run(OperationContext& context, Answer answer) {
-    const Params params(context.request);
-    const Filters filters = FiltersOf(params, answer);
-    if (params.NamesClass("ObjectName")) return RunOnClass(context, answer, *params.ClassName("ObjectName"), filters);
-    RunOnInstance(context, answer, params.InstanceName("ObjectName"), filters);
-}
-
 }  // namespace
 
-void AssociatorNames(OperationContext& context) { Run(context, Answer::kAssociatorNames); }
-void Associators(OperationContext& context) { Run(context, Answer::kAssociators); }
-void ReferenceNames(OperationContext& context) { Run(context, Answer::kReferenceNames); }
-void References(OperationContext& context) { Run(context, Answer::kReferences); }
+void WriteAssociated(OperationContext& context, bool references, Shape shape, const char* objectParameter) {
+    const Params params(context.request);
+    const bool classic = shape == Shape::kObjectPath || shape == Shape::kObjectWithPath;
+    const Filters filters = FiltersOf(params, references, shape, classic);
+    if (classic && params.NamesClass(objectParameter)) {
+        return RunOnClass(context, references, NamesOnly(shape), *params.ClassName(objectParameter), filters);
+    }
+    RunOnInstance(context, references, shape, params.InstanceName(objectParameter), filters);
+}
+
+void AssociatorNames(OperationContext& context) { WriteAssociated(context, false, Shape::kObjectPath, "ObjectName"); }
+void Associators(OperationContext& context) { WriteAssociated(context, false, Shape::kObjectWithPath, "ObjectName"); }
+void ReferenceNames(OperationContext& context) { WriteAssociated(context, true, Shape::kObjectPath, "ObjectName"); }
+void References(OperationContext& context) { WriteAssociated(context, true, Shape::kObjectWithPath, "ObjectName"); }
 
 }  // namespace wbem
 }  // namespace syv

@@ -34,22 +34,31 @@ std::string Unescaped(std::string_view text) {
 // Answers one call: the envelope, then the operation's return value and
 // output parameters, or the ERROR that ended it. An answer already sent in
 // part that fails ends with its status in the trailer.
-void Respond(const CimRequest& request, const Operation* operation, CimNamespace* ns, const Namespaces& namespaces,
-             const std::string& host, AnswerSink& sink, std::size_t headBytes, const std::function<void()>& begin) {
+struct Call {
+    CimRequest request;
+    const Operation* operation;
+    CimNamespace* ns;
+    std::string host;
+    std::string user;
+};
+
+void Respond(const Call& call, const Namespaces& namespaces, Enumerations& enumerations, AnswerSink& sink,
+             std::size_t headBytes, const std::function<void()>& begin) {
+    const CimRequest& request = call.request;
     AnswerBody body(sink, headBytes);
-    CimXmlWriter xml(body.text, host);
+    CimXmlWriter xml(body.text, call.host);
     xml.BeginResponse(request.messageId, request.method, request.extrinsic);
     const std::size_t start = body.text.size();
     std::optional<CimError> failure;
     try {
         if (request.extrinsic) throw CimError{kErrNotSupported, "extrinsic methods are not supported"};
-        if (!operation) throw CimError{kErrNotSupported, "the operation " + request.method + " is not supported"};
-        if (!ns) throw CimError{kErrInvalidNamespace, "the namespace " + request.namespaceName + " does not exist"};
+        if (!call.operation) throw CimError{kErrNotSupported, "the operation " + request.method + " is not supported"};
+        if (!call.ns) throw CimError{kErrInvalidNamespace, "the namespace " + request.namespaceName + " does not exist"};
         if (request.invalidParameter) throw *request.invalidParameter;
         if (begin) begin();
-        OperationContext context{request, *ns, namespaces, xml, body, std::string(), nullptr};
+        OperationContext context{request, *call.ns, namespaces, xml, body, std::string(), &enumerations, call.user};
         body.text += "<IRETURNVALUE>";
-        operation->run(context);
+        call.operation->run(context);
         body.text += "</IRETURNVALUE>";
         body.text += context.output;
     } catch (const CimError& error) {
@@ -71,7 +80,7 @@ void Respond(const CimRequest& request, const Operation* operation, CimNamespace
 }  // namespace
 
 CimService::CimService(const Namespaces& namespaces, PluginQueries& queries, CimServiceSettings settings)
-    : namespaces_(namespaces), queries_(queries), settings_(std::move(settings)) {}
+    : namespaces_(namespaces), queries_(queries), settings_(std::move(settings)), enumerations_(settings_.enumerations) {}
 
 void CimService::Refuse(const HttpRequest& request, AnswerSink& sink, int status, const std::string& cimError,
                         const std::string& why) const {
@@ -98,21 +107,20 @@ void CimService::Handle(HttpRequest request, std::shared_ptr<AnswerSink> sink) {
     if (const Refusal* refusal = std::get_if<Refusal>(&read)) {
         return Refuse(request, *sink, refusal->status, refusal->cimError, refusal->why);
     }
-    auto call = std::make_shared<CimRequest>(std::move(std::get<CimRequest>(read)));
+    CimRequest& cim = std::get<CimRequest>(read);
     const std::string_view object = request.Header("CIMObject");
-    if (!NamesEqual(request.Header("CIMMethod"), call->method) ||
-        (!call->extrinsic && !object.empty() && !NamesEqual(Unescaped(object), call->namespaceName))) {
+    if (!NamesEqual(request.Header("CIMMethod"), cim.method) ||
+        (!cim.extrinsic && !object.empty() && !NamesEqual(Unescaped(object), cim.namespaceName))) {
         return Refuse(request, *sink, 400, "header-mismatch", "its CIMMethod or CIMObject header differs from its body");
     }
 
-    const Operation* operation = call->extrinsic ? nullptr : FindOperation(call->method);
-    CimNamespace* ns = namespaces_.Find(call->namespaceName);
-    const std::string host(request.Header("Host"));
-    if (!operation || !ns || call->invalidParameter || !operation->needsInstances(*call)) {
-        return Respond(*call, operation, ns, namespaces_, host, *sink, AnswerBody::kWhole, nullptr);
-    }
-    settings_.runOnQueryThread([this, call, operation, ns, host, sink]() {
-        Respond(*call, operation, ns, namespaces_, host, *sink, settings_.headBytes, [this]() { queries_.BeginRequest(); });
+    const Operation* operation = cim.extrinsic ? nullptr : FindOperation(cim.method);
+    CimNamespace* ns = namespaces_.Find(cim.namespaceName);
+    const bool now = !operation || !ns || cim.invalidParameter || !operation->needsInstances(cim);
+    auto call = std::make_shared<Call>(Call{std::move(cim), operation, ns, std::string(request.Header("Host")), request.user});
+    if (now) return Respond(*call, namespaces_, enumerations_, *sink, AnswerBody::kWhole, nullptr);
+    settings_.runOnQueryThread([this, call, sink]() {
+        Respond(*call, namespaces_, enumerations_, *sink, settings_.headBytes, [this]() { queries_.BeginRequest(); });
     });
 }
 

@@ -7,6 +7,7 @@
 #define SYVHOST_WBEM_CIMSERVICE_H
 
 #include "CimNamespace.h"
+#include "Enumerations.h"
 #include "HttpServer.h"
 #include "PluginQueries.h"
 
@@ -27,6 +28,7 @@ struct CimServiceSettings {
     LogFunction log;
     // A streamed answer is held until it passes this many bytes.
     std::size_t headBytes = 64 * 1024;
+    Enumerations::Limits enumerations;
 };
 
 class CimService : public Application {
@@ -43,6 +45,7 @@ private:
     const Namespaces& namespaces_;
     PluginQueries& queries_;
     CimServiceSettings settings_;
+    Enumerations enumerations_;
     std::atomic<bool> stopped_{false};
 };
 

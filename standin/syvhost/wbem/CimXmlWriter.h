@@ -31,6 +31,11 @@ public:
     // instance and class paths.
     CimXmlWriter(std::string& out, std::string host) : out_(out), host_(std::move(host)) {}
 
+    const std::string& Host() const { return host_; }
+
+    // Text already written as CIM-XML by a writer of this class.
+    void Written(std::string_view xml) { out_.append(xml.data(), xml.size()); }
+
     void BeginResponse(std::string_view messageId, std::string_view method, bool extrinsic);
     void EndResponse(bool extrinsic);
     void Error(std::uint32_t code, std::string_view description);

@@ -49,7 +49,7 @@ void EnumerateClasses(OperationContext& context) {
     const PropertyFilter filter = ClassFilter(Params(context.request));
     for (const ClassDefinition* cls : ClassesUnder(context)) {
         context.xml.Class(*cls, filter);
-        context.body.Checkpoint();
+        context.objects.Checkpoint();
     }
 }
 

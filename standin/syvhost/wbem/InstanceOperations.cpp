@@ -14,46 +14,44 @@ std::vector<const ClassDefinition*> ServedClasses(const OperationContext& contex
     return classes;
 }
 
-// Instances carry no qualifiers; the parameter is still checked.
-PropertyFilter InstanceFilter(const Params& params) {
-    PropertyFilter filter;
-    filter.propertyList = params.PropertyList();
-    filter.classOrigin = params.Bool("IncludeClassOrigin", false);
-    params.Bool("IncludeQualifiers", false);
-    return filter;
-}
+bool NamesOnly(Shape shape) { return shape == Shape::kName || shape == Shape::kInstancePath || shape == Shape::kObjectPath; }
 
 }  // namespace
 
-void EnumerateInstanceNames(OperationContext& context) {
-    const SchemaView& schema = context.target.Schema();
-    context.target.Enumerate(ServedClasses(context, Params(context.request).RequiredClassName("ClassName")),
-                             [&](const ClassDefinition& cls, const CommittedInstance& instance) {
-                                 context.xml.InstanceName(cls, schema.KeysOf(cls, instance));
-                                 context.body.Checkpoint();
-                             });
+PropertyFilter InstanceFilter(const Params& params, bool qualifiersParameter) {
+    PropertyFilter filter;
+    filter.propertyList = params.PropertyList();
+    filter.classOrigin = params.Bool("IncludeClassOrigin", false);
+    if (qualifiersParameter) params.Bool("IncludeQualifiers", false);  // instances carry none; the value is still checked
+    return filter;
 }
 
-void EnumerateInstances(OperationContext& context) {
+void WriteInstancesOf(OperationContext& context, Shape shape) {
     const Params params(context.request);
     const std::string name = params.RequiredClassName("ClassName");
     const std::vector<const ClassDefinition*> classes = ServedClasses(context, name);
-    PropertyFilter filter = InstanceFilter(params);
-    const ClassDefinition* requested = context.target.Schema().FindClass(name);
-    if (!params.Bool("DeepInheritance", true)) filter.onlyOf = requested;
-    if (params.Bool("LocalOnly", true)) filter.onlyLocalTo = requested;
+    PropertyFilter filter;
+    if (!NamesOnly(shape)) {
+        const bool classic = shape == Shape::kNamedInstance;  // the pull methods have no LocalOnly
+        filter = InstanceFilter(params, classic);
+        const ClassDefinition* requested = context.target.Schema().FindClass(name);
+        if (!params.Bool("DeepInheritance", true)) filter.onlyOf = requested;
+        if (classic && params.Bool("LocalOnly", true)) filter.onlyLocalTo = requested;
+    }
     const SchemaView& schema = context.target.Schema();
     context.target.Enumerate(classes, [&](const ClassDefinition& cls, const CommittedInstance& instance) {
-        context.xml.NamedInstance(schema, cls, instance, filter);
-        context.body.Checkpoint();
+        WriteInstance(context, shape, schema, cls, instance, filter);
     });
 }
+
+void EnumerateInstanceNames(OperationContext& context) { WriteInstancesOf(context, Shape::kName); }
+void EnumerateInstances(OperationContext& context) { WriteInstancesOf(context, Shape::kNamedInstance); }
 
 void GetInstance(OperationContext& context) {
     const Params params(context.request);
     const NORNSYV20::TCIMReference& name = params.InstanceName("InstanceName");
     const ClassDefinition& cls = RequireClass(context, name.GetClassName());
-    PropertyFilter filter = InstanceFilter(params);
+    PropertyFilter filter = InstanceFilter(params, true);
     if (params.Bool("LocalOnly", true)) filter.onlyLocalTo = &cls;
     const SchemaView& schema = context.target.Schema();
     bool found = false;

@@ -25,6 +25,15 @@ const Operation kOperations[] = {
     {"Associators", Associators, ObjectIsInstance},
     {"ReferenceNames", ReferenceNames, ObjectIsInstance},
     {"References", References, ObjectIsInstance},
+    {"OpenEnumerateInstances", OpenEnumerateInstances, Always},
+    {"OpenEnumerateInstancePaths", OpenEnumerateInstancePaths, Always},
+    {"OpenAssociatorInstances", OpenAssociatorInstances, Always},
+    {"OpenAssociatorInstancePaths", OpenAssociatorInstancePaths, Always},
+    {"OpenReferenceInstances", OpenReferenceInstances, Always},
+    {"OpenReferenceInstancePaths", OpenReferenceInstancePaths, Always},
+    {"PullInstancesWithPath", PullInstancesWithPath, Never},
+    {"PullInstancePaths", PullInstancePaths, Never},
+    {"CloseEnumeration", CloseEnumeration, Never},
 };
 
 CimError Invalid(const std::string& why) { return CimError{kErrInvalidParameter, why}; }
@@ -99,6 +108,29 @@ std::optional<std::vector<std::string>> Params::PropertyList() const {
 bool Params::NamesClass(const char* name) const {
     const ParamValue* value = request_.Param(name);
     return value && value->kind == ParamValue::kClassName;
+}
+
+void WriteInstance(OperationContext& context, Shape shape, const SchemaView& schema, const ClassDefinition& cls,
+                   const CommittedInstance& instance, const PropertyFilter& filter) {
+    CimXmlWriter& xml = context.xml;
+    switch (shape) {
+    case Shape::kName: xml.InstanceName(cls, schema.KeysOf(cls, instance)); break;
+    case Shape::kNamedInstance: xml.NamedInstance(schema, cls, instance, filter); break;
+    case Shape::kObjectPath: xml.InstanceObjectPath(schema, cls, instance); break;
+    case Shape::kObjectWithPath: xml.InstanceWithPath("VALUE.OBJECTWITHPATH", schema, cls, instance, filter); break;
+    case Shape::kInstancePath: xml.InstancePath(schema.Namespace(), cls, schema.KeysOf(cls, instance)); break;
+    case Shape::kInstanceWithPath: xml.InstanceWithPath("VALUE.INSTANCEWITHPATH", schema, cls, instance, filter); break;
+    }
+    context.objects.Checkpoint();
+}
+
+void WriteReference(OperationContext& context, Shape shape, const NORNSYV20::TCIMReference& reference) {
+    if (shape == Shape::kInstancePath) {
+        context.xml.ReferencePath(reference);
+    } else {
+        context.xml.ReferenceObjectPath(reference);
+    }
+    context.objects.Checkpoint();
 }
 
 const ClassDefinition& RequireClass(const OperationContext& context, const std::string& name) {

@@ -24,11 +24,30 @@ struct OperationContext {
     const CimRequest& request;
     CimNamespace& target;
     const Namespaces& namespaces;
-    CimXmlWriter& xml;  // the return value, written into body.text
-    AnswerBody& body;
+    CimXmlWriter& xml;  // the return value
+    ObjectOutput& objects;
     std::string output;  // output parameters, written after the return value
     Enumerations* enumerations = nullptr;  // the open enumerations of the pull operations
+    std::string user;  // who asked, for the enumerations they open
 };
+
+// How an instance appears in an answer: INSTANCENAME, VALUE.NAMEDINSTANCE,
+// OBJECTPATH, VALUE.OBJECTWITHPATH, INSTANCEPATH, VALUE.INSTANCEWITHPATH.
+enum class Shape { kName, kNamedInstance, kObjectPath, kObjectWithPath, kInstancePath, kInstanceWithPath };
+
+// Writes the instance in that shape, then tells the output.
+void WriteInstance(OperationContext& context, Shape shape, const SchemaView& schema, const ClassDefinition& cls,
+                   const CommittedInstance& instance, const PropertyFilter& filter);
+// Writes the path of the instance a reference names (OBJECTPATH or
+// INSTANCEPATH), then tells the output.
+void WriteReference(OperationContext& context, Shape shape, const NORNSYV20::TCIMReference& reference);
+
+// The walks behind the instance and association methods, in any shape:
+// the instances of a class (names only for kName and kInstancePath), and
+// the far ends or links of an instance (names only for kObjectPath and
+// kInstancePath; links for references).
+void WriteInstancesOf(OperationContext& context, Shape shape);
+void WriteAssociated(OperationContext& context, bool references, Shape shape, const char* objectParameter);
 
 struct Operation {
     const char* name;
@@ -65,6 +84,10 @@ private:
     const CimRequest& request_;
 };
 
+// The properties an instance answer shows; qualifiersParameter: the method
+// takes IncludeQualifiers.
+PropertyFilter InstanceFilter(const Params& params, bool qualifiersParameter);
+
 // The class in the context's namespace; CIM_ERR_INVALID_CLASS when it has
 // no such class (nor names it as a superclass, when allowed).
 const ClassDefinition& RequireClass(const OperationContext& context, const std::string& name);
@@ -80,6 +103,15 @@ void AssociatorNames(OperationContext& context);
 void Associators(OperationContext& context);
 void ReferenceNames(OperationContext& context);
 void References(OperationContext& context);
+void OpenEnumerateInstances(OperationContext& context);
+void OpenEnumerateInstancePaths(OperationContext& context);
+void OpenAssociatorInstances(OperationContext& context);
+void OpenAssociatorInstancePaths(OperationContext& context);
+void OpenReferenceInstances(OperationContext& context);
+void OpenReferenceInstancePaths(OperationContext& context);
+void PullInstancesWithPath(OperationContext& context);
+void PullInstancePaths(OperationContext& context);
+void CloseEnumeration(OperationContext& context);
 
 }  // namespace wbem
 }  // namespace syv

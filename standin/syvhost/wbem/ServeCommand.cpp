@@ -2,10 +2,16 @@
 
 #include "wbem/CimService.h"
 #include "wbem/Credentials.h"
+#include "wbem/InteropNamespace.h"
 #include "wbem/PluginQueries.h"
 #include "wbem/WbemServer.h"
 
+#include "VelkorVersion.h"
+#include "plugin/Constants.h"
+
 #include <boost/asio/ip/address.hpp>
+#include <boost/asio/ip/host_name.hpp>
+#include <boost/make_shared.hpp>
 
 #include "syvcore/ReportText.h"
 
@@ -23,7 +29,7 @@ const char* const kPluginNamespace = "root/ornsg";
 
 }  // namespace
 
-void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) {
+void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder) {
     std::string address;
     unsigned short port = 0;
     try {
@@ -50,7 +56,20 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
                                    QueryObserver& observer) { StandinHost::RunQuery(classes, observer); },
                                 [&plugin]() { plugin.Shutdown(); }, options.refreshSeconds, log);
     wbem::Namespaces namespaces;
-    namespaces.Add(std::make_unique<wbem::PluginNamespace>(wbem::SchemaView(kPluginNamespace, StandinHost::GetSchema()), queries));
+    auto collected = std::make_unique<wbem::PluginNamespace>(wbem::SchemaView(kPluginNamespace, StandinHost::GetSchema()),
+                                                             queries);
+    wbem::ServerIdentity identity;
+    identity.systemName = boost::asio::ip::host_name();
+    identity.version = VELKOR_VERSION;
+    identity.authenticates = credentials.has_value();
+    identity.namespaces = {wbem::kInteropNamespace, kPluginNamespace};
+    identity.collectedNamespace = kPluginNamespace;
+    identity.centralClasses = {velkor::kFibreChannelControllerClass, velkor::kIScsiControllerClass};
+    auto interop = std::make_unique<wbem::InteropNamespace>(
+        wbem::SchemaView(wbem::kInteropNamespace, boost::make_shared<const Schema>(LoadSchemaFolder(interopSchemaFolder))),
+        identity, *collected);
+    namespaces.Add(std::move(interop), {"interop"});
+    namespaces.Add(std::move(collected));
     wbem::CimServiceSettings settings;
     settings.runOnQueryThread = [](std::function<void()> job) { job(); };
     settings.log = log;

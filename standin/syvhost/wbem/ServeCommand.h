@@ -5,11 +5,14 @@
 #include "HostOptions.h"
 #include "host/Host.h"
 
+#include <string>
+
 namespace syv {
 
 // Serves until SIGINT or SIGTERM. The caller then shuts the plug-in down.
 // Throws std::runtime_error for an address it must not or cannot listen on.
-void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin);
+// interopSchemaFolder: the classes of the server's self-description.
+void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder);
 
 }  // namespace syv
 
