@@ -37,7 +37,7 @@ Filters FiltersOf(const Params& params, bool references, Shape shape, bool class
     filters.role = params.String("Role");
     if (!NamesOnly(shape)) {
         filters.properties = InstanceFilter(params, false);
-        filters.properties.qualifiers = classic && params.Bool("IncludeQualifiers", false);
+        filters.properties.qualifiers = classic && params.Bool("IncludeQualifiers", false);  // of classes
     }
     return filters;
 }

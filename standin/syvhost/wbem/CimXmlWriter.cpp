@@ -229,11 +229,7 @@ void CimXmlWriter::Instance(const ClassDefinition& cls, const CommittedInstance&
     for (const auto& property : instance.properties) {
         const std::string& name = property.first;
         const ClassDefinition::Member* member = cls.FindMember(name);
-        const ClassDefinition::Member* local = filter.onlyLocalTo ? SchemaView::FindMember(*filter.onlyLocalTo, name) : nullptr;
-        if (!Listed(filter.propertyList, name) || (filter.onlyOf && !SchemaView::FindMember(*filter.onlyOf, name)) ||
-            (local && !local->local)) {
-            continue;
-        }
+        if (!Listed(filter.propertyList, name) || (filter.onlyOf && !SchemaView::FindMember(*filter.onlyOf, name))) continue;
         const PropertyDefinition* declared = member ? member->declared : nullptr;
         const TCIMValue& value = property.second;
         std::string type = value.IsNull() ? (declared ? TypeName(declared->type) : "string") : ValueTypeName(value);

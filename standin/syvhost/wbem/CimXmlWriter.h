@@ -19,7 +19,6 @@ namespace wbem {
 struct PropertyFilter {
     std::optional<std::vector<std::string>> propertyList;  // none: every property
     const ClassDefinition* onlyOf = nullptr;       // only the properties this class has
-    const ClassDefinition* onlyLocalTo = nullptr;  // only those this class declares itself
     bool localOnly = false;   // classes: only the properties the class declares itself
     bool qualifiers = false;  // classes: the Key and Association qualifiers
     bool classOrigin = false;

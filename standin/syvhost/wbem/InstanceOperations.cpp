@@ -18,11 +18,17 @@ bool NamesOnly(Shape shape) { return shape == Shape::kName || shape == Shape::kI
 
 }  // namespace
 
-PropertyFilter InstanceFilter(const Params& params, bool qualifiersParameter) {
+// LocalOnly, deprecated for instances and read differently by the versions
+// of DSP0200, is checked but ignored: an instance shows all its properties,
+// as most servers answer.
+PropertyFilter InstanceFilter(const Params& params, bool classicParameters) {
     PropertyFilter filter;
     filter.propertyList = params.PropertyList();
     filter.classOrigin = params.Bool("IncludeClassOrigin", false);
-    if (qualifiersParameter) params.Bool("IncludeQualifiers", false);  // instances carry none; the value is still checked
+    if (classicParameters) {
+        params.Bool("IncludeQualifiers", false);  // instances carry none
+        params.Bool("LocalOnly", false);
+    }
     return filter;
 }
 
@@ -32,11 +38,8 @@ void WriteInstancesOf(OperationContext& context, Shape shape) {
     const std::vector<const ClassDefinition*> classes = ServedClasses(context, name);
     PropertyFilter filter;
     if (!NamesOnly(shape)) {
-        const bool classic = shape == Shape::kNamedInstance;  // the pull methods have no LocalOnly
-        filter = InstanceFilter(params, classic);
-        const ClassDefinition* requested = context.target.Schema().FindClass(name);
-        if (!params.Bool("DeepInheritance", true)) filter.onlyOf = requested;
-        if (classic && params.Bool("LocalOnly", true)) filter.onlyLocalTo = requested;
+        filter = InstanceFilter(params, shape == Shape::kNamedInstance);
+        if (!params.Bool("DeepInheritance", true)) filter.onlyOf = context.target.Schema().FindClass(name);
     }
     const SchemaView& schema = context.target.Schema();
     context.target.Enumerate(classes, [&](const ClassDefinition& cls, const CommittedInstance& instance) {
@@ -51,8 +54,7 @@ void GetInstance(OperationContext& context) {
     const Params params(context.request);
     const NORNSYV20::TCIMReference& name = params.InstanceName("InstanceName");
     const ClassDefinition& cls = RequireClass(context, name.GetClassName());
-    PropertyFilter filter = InstanceFilter(params, true);
-    if (params.Bool("LocalOnly", true)) filter.onlyLocalTo = &cls;
+    const PropertyFilter filter = InstanceFilter(params, true);
     const SchemaView& schema = context.target.Schema();
     bool found = false;
     context.target.Enumerate({&cls}, [&](const ClassDefinition& of, const CommittedInstance& instance) {

@@ -84,9 +84,9 @@ private:
     const CimRequest& request_;
 };
 
-// The properties an instance answer shows; qualifiersParameter: the method
-// takes IncludeQualifiers.
-PropertyFilter InstanceFilter(const Params& params, bool qualifiersParameter);
+// The properties an instance answer shows; classicParameters: the method
+// takes IncludeQualifiers and LocalOnly (not the pull methods).
+PropertyFilter InstanceFilter(const Params& params, bool classicParameters);
 
 // The class in the context's namespace; CIM_ERR_INVALID_CLASS when it has
 // no such class (nor names it as a superclass, when allowed).
