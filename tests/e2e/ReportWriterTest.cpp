@@ -5,7 +5,6 @@
 #include "JsonReport.h"
 #include "MetricsReport.h"
 #include "MofReport.h"
-#include "plugin/Constants.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -205,46 +204,6 @@ velkor_request_seconds_count 3
     for (const auto& c : cases) {
         EXPECT_EQ(syv::MetricsText(families, c.format), c.text);
         EXPECT_EQ(syv::MetricsContentType(c.format), c.contentType);
-    }
-}
-
-syv::CommittedInstance Port(const std::string& className, const std::string& deviceId) {
-    syv::CommittedInstance instance;
-    instance.className = className;
-    instance.properties = {{"DeviceID", TCIMValue(deviceId)}};
-    return instance;
-}
-
-// velkor_adapters counts a kind only when the query asked for its controller
-// class and succeeded; a series committed twice stands once.
-TEST(MetricsTest, AdaptersAreCountedOnlyWhenKnown) {
-    const std::string fc = velkor::kFibreChannelControllerClass, iscsi = velkor::kIScsiControllerClass;
-    const struct {
-        std::vector<std::string> classes;
-        std::vector<syv::CommittedInstance> committed;
-        bool failed;
-        std::string adapters;  // the family's samples; empty: no family
-    } cases[] = {
-        {{fc, iscsi}, {Port(fc, "A"), Port(fc, "B"), Port(iscsi, "C")}, false,
-         "velkor_adapters{kind=\"fibre_channel\"} 2\nvelkor_adapters{kind=\"iscsi\"} 1\n"},
-        {{iscsi, fc, fc}, {Port(fc, "A"), Port(fc, "A")}, false,
-         "velkor_adapters{kind=\"fibre_channel\"} 1\nvelkor_adapters{kind=\"iscsi\"} 0\n"},
-        {{velkor::kFibreChannelFirmwareElementClass, iscsi}, {}, false, "velkor_adapters{kind=\"iscsi\"} 0\n"},
-        {{fc, iscsi}, {Port(fc, "A")}, true, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.adapters);
-        syv::MetricsCollector collector;
-        collector.Begin(c.classes);
-        for (const syv::CommittedInstance& instance : c.committed) collector.Committed(instance);
-        const syv::QueryError error{2, "failed"};
-        collector.Ended(c.failed ? &error : nullptr);
-        std::vector<syv::MetricFamily> adapters;
-        for (const syv::MetricFamily& family : collector.Families()) {
-            if (family.name == "velkor_adapters") adapters.push_back(family);
-        }
-        const std::string text = syv::MetricsText(adapters, syv::MetricsFormat::kPrometheus);
-        EXPECT_EQ(text.empty() ? text : text.substr(text.find("\nvelkor") + 1), c.adapters);
     }
 }
 
