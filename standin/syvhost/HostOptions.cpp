@@ -108,8 +108,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->check(NotEmpty());
     app.add_option("--format", options.format,
                    "The report: mof, MOF instance declarations; json, one JSON document that also holds every "
-                   "tool run, log message and error; openmetrics, the metrics of one query as "
-                   "OpenMetrics text, which node_exporter's textfile collector also reads. Default: mof. Example: --format json")
+                   "tool run, log message and error; openmetrics, the metrics of one query as OpenMetrics text, "
+                   "which node_exporter's textfile collector also reads. Default: mof. Example: --format json")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"mof", "json", "openmetrics"}).description(""));
     app.add_option("--repeat", options.repeat,

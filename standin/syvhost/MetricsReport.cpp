@@ -202,7 +202,8 @@ std::vector<MetricFamily> MetricsCollector::Families() const {
     std::vector<MetricSample> adapters;
     for (int kind = 0; kind < kKinds; ++kind) {
         if (askedControllers_[kind] && !failed_) {
-            adapters.push_back(MetricSample{"", {{"kind", kKindTable[kind].label}}, static_cast<double>(adapters_[kind])});
+            const double count = adapters_[kind];
+            adapters.push_back(MetricSample{"", {{"kind", kKindTable[kind].label}}, count});
         }
     }
     if (!adapters.empty()) {

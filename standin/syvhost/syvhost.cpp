@@ -112,7 +112,8 @@ syv::PluginIdentity Identify(IPluginCallbacks& plugin) {
 // failed: the report may be going where nobody looks until later.
 class FailureLine : public syv::QueryObserver {
 public:
-    FailureLine(syv::QueryObserver& report, int query, int queries) : report_(report), query_(query), queries_(queries) {}
+    FailureLine(syv::QueryObserver& report, int query, int queries)
+        : report_(report), query_(query), queries_(queries) {}
     void Committed(syv::CommittedInstance instance) override { report_.Committed(std::move(instance)); }
     void RanTool(const syv::ToolRun& run) override { report_.RanTool(run); }
     void Logged(const syv::LogEntry& entry) override { report_.Logged(entry); }

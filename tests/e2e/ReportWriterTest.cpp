@@ -165,8 +165,11 @@ TEST(MetricsTest, FamiliesInBothFormats) {
         {"velkor_request_seconds", MetricType::kHistogram, "seconds", "Time.",
          {{"_bucket", {{"le", "0.5"}}, 2}, {"_bucket", {{"le", "+Inf"}}, 3}, {"_sum", {}, 1.25}, {"_count", {}, 3}}},
         {"velkor_values", MetricType::kGauge, "", "Odd values.",
-         {{"", {{"v", "a"}}, 0.1}, {"", {{"v", "b"}}, -2.5e-7}, {"", {{"v", "c"}}, std::numeric_limits<double>::infinity()},
-          {"", {{"v", "d"}}, std::numeric_limits<double>::quiet_NaN()}, {"", {{"v", "e"}}, 1e300}}},
+         {{"", {{"v", "a"}}, 0.1},
+          {"", {{"v", "b"}}, -2.5e-7},
+          {"", {{"v", "c"}}, std::numeric_limits<double>::infinity()},
+          {"", {{"v", "d"}}, std::numeric_limits<double>::quiet_NaN()},
+          {"", {{"v", "e"}}, 1e300}}},
     };
     const std::string samples = R"(velkor_port_info{model="FC \"16\\\\20\nD\\xFF",empty=""} 1
 )";

@@ -327,9 +327,9 @@ TEST_F(SyvhostTest, AServerBeyondLoopbackNeedsCredentialsAndTls) {
     testsupport::WriteFile(users, "ops:$6$velkortest$UZSoRB7RzMMefDbpks00K1iflB1f7FBRIt5n95Fs8/vVp9Oy11lQxsqklXFjm/"
                                   "56v4cw9f6yUXdPR.b1Eu3CP1\n");
     fs::permissions(users, fs::perms::owner_read | fs::perms::owner_write);
-    const ProgramResult made = RunChild("/usr/bin/openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
-                                                             "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key,
-                                                             "-out", certificate, "-subj", "/CN=127.0.0.1", "-days", "1"});
+    const ProgramResult made =
+        RunChild("/usr/bin/openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                      "-nodes", "-keyout", key, "-out", certificate, "-subj", "/CN=127.0.0.1"});
     ASSERT_EQ(made.exitCode, 0) << made.standardError;
     const struct {
         std::vector<std::string> arguments;
