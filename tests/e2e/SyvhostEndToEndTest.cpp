@@ -189,7 +189,7 @@ TEST_F(SyvhostTest, AFailedQueryEndsWithItsStatus) {
         {{"--tools", work_ + "/nowhere", velkor::kIScsiControllerClass}, {}, 6, 0, "syvhost: warning: "},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.back());
+        SCOPED_TRACE("status " + std::to_string(c.status));
         const ProgramResult result = Syvhost(Concat({"--format", "json"}, c.arguments), c.environment);
         EXPECT_EQ(result.exitCode, 1) << result.standardError;
         const Json query = Json::parse(result.standardOutput)["queries"][0];
@@ -203,7 +203,9 @@ TEST_F(SyvhostTest, AFailedQueryEndsWithItsStatus) {
         const std::size_t escape = message.find('\x1b');
         if (escape != std::string::npos) message.replace(escape, 1, "\\x1b");
         const std::string line = "syvhost: query 1 of 1 failed: status " + std::to_string(c.status) + ": " + message;
-        EXPECT_NE(result.standardError.find(line + "\n"), std::string::npos) << result.standardError;
+        const std::size_t at = result.standardError.find(line);
+        EXPECT_NE(at, std::string::npos) << result.standardError;
+        EXPECT_EQ(result.standardError.find_first_of("\r\n", at), at + line.size()) << result.standardError;
     }
 }
 
