@@ -169,7 +169,7 @@ TEST_F(SyvhostTest, RepeatsReuseWhatWasCollectedUntilShutdown) {
         EXPECT_EQ(queries[0]["instances"].size(), c.firstInstances);
         EXPECT_EQ(queries[0]["tool_runs"].size(), c.firstRuns);
         EXPECT_EQ(queries.back()["tool_runs"].size(), c.lastRuns);
-        EXPECT_TRUE(queries.back()["error"].is_null());
+        EXPECT_TRUE(queries.back()["error"].is_null()) << queries.dump();
         EXPECT_EQ(queries.back()["instances"].size(), 5u);
     }
 }
