@@ -108,8 +108,11 @@ protected:
         settings.enumerations.maxOpen = 2;
         settings.runOnQueryThread = [this](std::function<void()> job) {
             ++jobs;
+            if (defer) return deferred.push_back(std::move(job));
             job();
         };
+        settings.metricsClasses = {kController, kFc + "FirmwareElement"};
+        settings.refreshSeconds = refreshSeconds;
         settings.headBytes = 16 * 1024;
         service_ = std::make_unique<CimService>(*namespaces_, *queries_, settings);
     }
@@ -149,6 +152,8 @@ protected:
     QueryFunction fake;
     int shutdowns = 0;
     int jobs = 0;
+    bool defer = false;  // jobs wait in deferred instead of running at once
+    std::vector<std::function<void()>> deferred;
 
 private:
     static velkor::TQLogicControllerPluginCallbacks* plugin_;
@@ -399,6 +404,48 @@ TEST_F(CimServiceTest, RefusesEnumerationsItCannotKeep) {
         EXPECT_EQ(body.find(std::string("<ERROR CODE=\"") + row.error + "\"") != std::string::npos, *row.error != 0)
             << row.method << " " << row.params << "\n" << body;
     }
+}
+
+HttpRequest Scrape(const std::string& accept, const std::string& method = "GET", const std::string& target = "/metrics") {
+    HttpRequest request;
+    request.method = method;
+    request.target = target;
+    if (!accept.empty()) request.headers.emplace_back("accept", accept);
+    return request;
+}
+
+TEST_F(CimServiceTest, ServesMetricsFromOneCollectionUntilItsRefresh) {
+    const std::string openMetrics = "application/openmetrics-text;version=1.0.0,text/plain;version=0.0.4;q=0.5";
+    Body("EnumerateClassNames", "");
+    const HttpAnswer plain = Send(Scrape(""))->answer;
+    EXPECT_EQ(plain.headers, (HeaderList{{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}}));
+    EXPECT_EQ(Count(plain.body, "velkor_controller_info{"), Instances({kController}));
+    EXPECT_EQ(Count(plain.body, "velkor_firmware_info{kind=\"fibre_channel\""), Instances({kFc + "FirmwareElement"}));
+    EXPECT_NE(plain.body.find("velkor_server_requests_total{operation=\"EnumerateClassNames\",code=\"200\",cim_status=\"0\"} 1"),
+              std::string::npos) << plain.body;
+    EXPECT_EQ(plain.body.find("# EOF"), std::string::npos);
+    const HttpAnswer open = Send(Scrape(openMetrics))->answer;
+    EXPECT_EQ(open.headers[0].second, "application/openmetrics-text; version=1.0.0; charset=utf-8");
+    EXPECT_EQ(open.body.substr(open.body.size() - 6), "# EOF\n");
+    EXPECT_NE(open.body.find("velkor_server_requests_total{operation=\"metrics\",code=\"200\",cim_status=\"0\"} 1"),
+              std::string::npos);
+    EXPECT_EQ(jobs, 1);  // the second scrape was answered from the first collection
+
+    EXPECT_EQ(Send(Scrape("", "POST"))->answer.headers, (HeaderList{{"Allow", "GET"}}));
+    EXPECT_EQ(Send(Scrape("", "GET", "/metrics/x"))->answer.status, 404);
+
+    // With a refresh period of 0 each scrape collects; scrapes that come
+    // while a collection waits share it.
+    Start(0);
+    defer = true;
+    const auto first = Send(Scrape(""));
+    const auto second = Send(Scrape(openMetrics));
+    ASSERT_EQ(deferred.size(), 1u);
+    deferred.front()();
+    EXPECT_EQ(Count(first->answer.body, "velkor_controller_info{"), Instances({kController}));
+    EXPECT_EQ(Count(second->answer.body, "velkor_controller_info{"), Instances({kController}));
+    Send(Scrape(""));
+    EXPECT_EQ(deferred.size(), 2u);
 }
 
 }  // namespace

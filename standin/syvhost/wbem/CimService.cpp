@@ -7,6 +7,7 @@
 #include "XmlText.h"
 
 #include <cctype>
+#include <chrono>
 #include <new>
 #include <optional>
 #include <utility>
@@ -34,16 +35,25 @@ std::string Unescaped(std::string_view text) {
 // Answers one call: the envelope, then the operation's return value and
 // output parameters, or the ERROR that ended it. An answer already sent in
 // part that fails ends with its status in the trailer.
+typedef std::chrono::steady_clock Clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
 struct Call {
     CimRequest request;
     const Operation* operation;
     CimNamespace* ns;
     std::string host;
     std::string user;
+    Clock::time_point received;
 };
 
-void Respond(const Call& call, const Namespaces& namespaces, Enumerations& enumerations, AnswerSink& sink,
-             std::size_t headBytes, const std::function<void()>& begin) {
+// The method as the figures name it: one the server knows, or "other".
+std::string OperationName(const Call& call) { return call.operation ? call.operation->name : "other"; }
+
+// Returns the CIM status it answered (0 for success).
+std::uint32_t Respond(const Call& call, const Namespaces& namespaces, Enumerations& enumerations, AnswerSink& sink,
+                      std::size_t headBytes, const std::function<void()>& begin) {
     const CimRequest& request = call.request;
     AnswerBody body(sink, headBytes);
     CimXmlWriter xml(body.text, call.host);
@@ -68,33 +78,45 @@ void Respond(const Call& call, const Namespaces& namespaces, Enumerations& enume
     } catch (const std::exception& error) {
         failure = CimError{kErrFailed, error.what()};
     }
-    if (failure && body.Started()) return body.Fail(failure->code, failure->description);
+    if (failure && body.Started()) {
+        body.Fail(failure->code, failure->description);
+        return failure->code;
+    }
     if (failure) {
         body.text.resize(start);
         xml.Error(failure->code, failure->description);
     }
     xml.EndResponse(request.extrinsic);
     body.Finish();
+    return failure ? failure->code : 0;
 }
 
 }  // namespace
 
 CimService::CimService(const Namespaces& namespaces, PluginQueries& queries, CimServiceSettings settings)
-    : namespaces_(namespaces), queries_(queries), settings_(std::move(settings)), enumerations_(settings_.enumerations) {}
+    : namespaces_(namespaces),
+      queries_(queries),
+      settings_(std::move(settings)),
+      enumerations_(settings_.enumerations),
+      metrics_(queries, settings_.metricsClasses, settings_.refreshSeconds, stats_, settings_.runOnQueryThread) {}
 
 void CimService::Refuse(const HttpRequest& request, AnswerSink& sink, int status, const std::string& cimError,
-                        const std::string& why) const {
-    if (settings_.log) settings_.log(2, "a request from " + request.peer + " was refused: " + why);
-    sink.Whole(RefusalAnswer(status, cimError));
+                        const std::string& why) {
+    if (settings_.log && !why.empty()) settings_.log(2, "a request from " + request.peer + " was refused: " + why);
+    stats_.Record("other", status, 0, 0);
+    HttpAnswer answer = RefusalAnswer(status, cimError);
+    if (status == 405) answer.headers.emplace_back("Allow", request.target == "/metrics" ? "GET" : "POST");
+    sink.Whole(std::move(answer));
 }
 
 void CimService::Handle(HttpRequest request, std::shared_ptr<AnswerSink> sink) {
-    if (request.target != "/cimom") return sink->Whole(RefusalAnswer(404, ""));
-    if (request.method != "POST") {
-        HttpAnswer answer = RefusalAnswer(405, "");
-        answer.headers.emplace_back("Allow", "POST");
-        return sink->Whole(std::move(answer));
+    const Clock::time_point received = Clock::now();
+    if (request.target == "/metrics") {
+        if (request.method != "GET") return Refuse(request, *sink, 405, "", "");
+        return metrics_.Handle(request, std::move(sink));
     }
+    if (request.target != "/cimom") return Refuse(request, *sink, 404, "", "");
+    if (request.method != "POST") return Refuse(request, *sink, 405, "", "");
     if (!NamesEqual(request.Header("CIMOperation"), "MethodCall")) {
         return Refuse(request, *sink, 400, "unsupported-operation", "its CIMOperation header is not MethodCall");
     }
@@ -117,10 +139,16 @@ void CimService::Handle(HttpRequest request, std::shared_ptr<AnswerSink> sink) {
     const Operation* operation = cim.extrinsic ? nullptr : FindOperation(cim.method);
     CimNamespace* ns = namespaces_.Find(cim.namespaceName);
     const bool now = !operation || !ns || cim.invalidParameter || !operation->needsInstances(cim);
-    auto call = std::make_shared<Call>(Call{std::move(cim), operation, ns, std::string(request.Header("Host")), request.user});
-    if (now) return Respond(*call, namespaces_, enumerations_, *sink, AnswerBody::kWhole, nullptr);
+    auto call = std::make_shared<Call>(
+        Call{std::move(cim), operation, ns, std::string(request.Header("Host")), request.user, received});
+    if (now) {
+        const std::uint32_t status = Respond(*call, namespaces_, enumerations_, *sink, AnswerBody::kWhole, nullptr);
+        return stats_.Record(OperationName(*call), 200, status, SecondsSince(received));
+    }
     settings_.runOnQueryThread([this, call, sink]() {
-        Respond(*call, namespaces_, enumerations_, *sink, settings_.headBytes, [this]() { queries_.BeginRequest(); });
+        const std::uint32_t status =
+            Respond(*call, namespaces_, enumerations_, *sink, settings_.headBytes, [this]() { queries_.BeginRequest(); });
+        stats_.Record(OperationName(*call), 200, status, SecondsSince(call->received));
     });
 }
 

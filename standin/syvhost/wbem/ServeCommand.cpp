@@ -8,6 +8,7 @@
 
 #include "VelkorVersion.h"
 #include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/host_name.hpp>
@@ -73,6 +74,8 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, 
     wbem::CimServiceSettings settings;
     settings.runOnQueryThread = [](std::function<void()> job) { job(); };
     settings.log = log;
+    settings.metricsClasses = velkor::ServedClasses();
+    settings.refreshSeconds = options.refreshSeconds;
     wbem::CimService service(namespaces, queries, settings);
     wbem::PasswordCheck check;
     if (credentials) {

@@ -9,9 +9,9 @@ constexpr std::array<double, 10> ServerStats::kBuckets;
 
 namespace {
 
-std::string Number(double value) {
+std::string Bound(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
+    std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
 
@@ -31,33 +31,35 @@ void ServerStats::Record(const std::string& operation, int status, std::uint32_t
     durations.sum += seconds;
 }
 
-// Operation names are the server's own (methods it knows, or "other"), so
-// they need no escaping.
-std::string ServerStats::Families(bool openMetrics) {
+std::vector<MetricFamily> ServerStats::Families() {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::string out = "# HELP velkor_server_requests Requests the server answered, by operation and status.\n";
-    out += openMetrics ? "# TYPE velkor_server_requests counter\n" : "# TYPE velkor_server_requests_total counter\n";
+    MetricFamily requests{"velkor_server_requests", MetricType::kCounter, "",
+                          "Requests the server answered, by operation, HTTP status and CIM status.", {}};
     for (const auto& entry : requests_) {
-        out += "velkor_server_requests_total{operation=\"" + std::get<0>(entry.first) + "\",code=\"" +
-               std::to_string(std::get<1>(entry.first)) + "\",cim_status=\"" + std::to_string(std::get<2>(entry.first)) +
-               "\"} " + std::to_string(entry.second) + "\n";
+        requests.samples.push_back({"_total",
+                                    {{"operation", std::get<0>(entry.first)},
+                                     {"code", std::to_string(std::get<1>(entry.first))},
+                                     {"cim_status", std::to_string(std::get<2>(entry.first))}},
+                                    static_cast<double>(entry.second)});
     }
-    out += "# HELP velkor_server_request_duration_seconds How long requests took to answer, by operation.\n"
-           "# TYPE velkor_server_request_duration_seconds histogram\n";
-    if (openMetrics) out += "# UNIT velkor_server_request_duration_seconds seconds\n";
+    MetricFamily durations{"velkor_server_request_duration_seconds", MetricType::kHistogram, "seconds",
+                           "How long the server took to answer, by operation.", {}};
     for (const auto& entry : durations_) {
-        const std::string prefix = "velkor_server_request_duration_seconds";
-        const std::string label = "operation=\"" + entry.first + "\"";
         std::uint64_t cumulative = 0;
         for (std::size_t i = 0; i < kBuckets.size(); ++i) {
             cumulative += entry.second.buckets[i];
-            out += prefix + "_bucket{" + label + ",le=\"" + Number(kBuckets[i]) + "\"} " + std::to_string(cumulative) + "\n";
+            durations.samples.push_back(
+                {"_bucket", {{"operation", entry.first}, {"le", Bound(kBuckets[i])}}, static_cast<double>(cumulative)});
         }
-        out += prefix + "_bucket{" + label + ",le=\"+Inf\"} " + std::to_string(entry.second.count) + "\n";
-        out += prefix + "_sum{" + label + "} " + Number(entry.second.sum) + "\n";
-        out += prefix + "_count{" + label + "} " + std::to_string(entry.second.count) + "\n";
+        const double count = static_cast<double>(entry.second.count);
+        durations.samples.push_back({"_bucket", {{"operation", entry.first}, {"le", "+Inf"}}, count});
+        durations.samples.push_back({"_sum", {{"operation", entry.first}}, entry.second.sum});
+        durations.samples.push_back({"_count", {{"operation", entry.first}}, count});
     }
-    return out;
+    std::vector<MetricFamily> families;
+    if (!requests.samples.empty()) families.push_back(std::move(requests));
+    if (!durations.samples.empty()) families.push_back(std::move(durations));
+    return families;
 }
 
 }  // namespace wbem

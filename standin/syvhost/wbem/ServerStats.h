@@ -3,12 +3,15 @@
 #ifndef SYVHOST_WBEM_SERVERSTATS_H
 #define SYVHOST_WBEM_SERVERSTATS_H
 
+#include "MetricsReport.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace syv {
 namespace wbem {
@@ -20,8 +23,7 @@ public:
     // the HTTP status; cimStatus: 0, or the CIM status of an ERROR answer.
     void Record(const std::string& operation, int status, std::uint32_t cimStatus, double seconds);
 
-    // The families in the Prometheus text format, or OpenMetrics.
-    std::string Families(bool openMetrics);
+    std::vector<MetricFamily> Families();
 
 private:
     static constexpr std::array<double, 10> kBuckets{0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 1, 5};
