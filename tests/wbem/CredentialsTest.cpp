@@ -1,0 +1,100 @@
+// Who may use the server: the credentials file checked whole at start, the
+// hashes verified alike on every platform, HTTP Basic read strictly.
+#include "wbem/Credentials.h"
+#include "wbem/Sha512Crypt.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using syv::wbem::Credentials;
+
+// Made by `openssl passwd -6`.
+const struct {
+    std::string password;
+    std::string hash;
+} kOpensslHashes[] = {
+    {"secret", "$6$kT3jq9Wc0xYz2AbC$1cyhwlby7TquAUO7JP/jXAWBGLpSVe9Ssv1nLdXELIOENpaeBF18JiZpixoKkW5/M2vZuo75deYtHFc6RqG.8."},
+    {"p\xC3\xA4ssw\xC3\xB6rd \xE2\x82\xAC",
+     "$6$utf8salt$x1cKRDNsNE5uHRFKnjFowkx5bJf6OXhTKn899cKmUDhTz7UtJX8NKWNuIFn20p5J3WyJDJS4uaN1gYGhaE71I/"},
+    {"p\xE4ssw\xF6rd", "$6$latin1$3F7zKkeLmWx95TZxcu6DrfloIOSzauf6O7q22xeUPhNY1s/vrFCxVjbQFG.wI0DB45poYTBina/H0f2mO5.aH0"},
+    {std::string(130, 'x'),
+     "$6$H7A0M2l7.i7FNPka$.XXx8mQQFHPd7iZYIj29P4uazg7t9e/ictw53Lu.8fhmKWEKnmPbe6YwMXp3m0qv3Rjw4i2TEF3ZrCxSPcU2w/"},
+};
+
+TEST(Sha512Crypt, VerifiesHashesMadeByOpenssl) {
+    for (const auto& c : kOpensslHashes) EXPECT_EQ(syv::wbem::Sha512Crypt(c.password, c.hash), c.hash) << c.hash;
+}
+
+const std::string kGood = kOpensslHashes[0].hash;
+
+TEST(Credentials, RefusesFilesThatCanNeverWork) {
+    const std::string digest = kGood.substr(kGood.rfind('$') + 1);
+    const struct {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"ops:" + kGood + " \n", "f:1: the hash ends in a blank"},
+        {"ops:" + kGood + "\xC2\xA0", "f:1: the hash holds the byte 0xC2"},
+        {"ops:$1$abc$Ab.cdEfgh/ijkLmnop01\n", "the hash method $1$ is not verified here"},
+        {"ops:$5$salt$" + digest.substr(0, 43), "the hash method $5$"},
+        {"ops:$zz$salt$" + digest, "the hash method $zz$"},
+        {"ops:secret", "a plain password?"},
+        {"ops:$6$rounds=999$salt$" + digest, "rounds= must be a number from 1000"},
+        {"ops:$6$rounds=05000$salt$" + digest, "without leading zeros"},
+        {"ops:$6$rounds=1000000000$salt$" + digest, "rounds="},
+        {"ops:$6$$" + digest, "the salt has 0 characters"},
+        {"ops:$6$0123456789abcdefg$" + digest, "the salt has 17 characters"},
+        {"ops:$6$sa=t$" + digest, "the salt holds '='"},
+        {"ops:$6$salt" + digest, "no '$' between its salt"},
+        {"ops:$6$salt$" + digest.substr(1), "85 characters, not 86"},
+        {"ops:$6$salt$" + digest.substr(1) + "z", "ends in a character no SHA-512 crypt hash ends in"},
+        {"# users\r\n\r\nops:" + kGood + "\r\nops:" + kGood + "\r\n", "f:4: the user of line 3 is listed again"},
+        {"ops:" + kGood + "\n:" + kGood, "f:2: the user name is empty"},
+        {"o\tps:" + kGood, "control character 0x09"},
+        {std::string("o\0s:", 4) + kGood, "control character 0x00"},
+        {"ops " + kGood, "f:1: not \"user:hash\" (no colon)"},
+        {"# nobody\n\n  \n", "--credentials f: names no user"},
+    };
+    for (const auto& c : cases) {
+        try {
+            Credentials::Parse(c.text, "f");
+            ADD_FAILURE() << "accepted " << c.text;
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << c.text << "\n" << error.what();
+        }
+    }
+}
+
+TEST(Credentials, UnknownUsersCostTheRoundsOfTheCostliestEntry) {
+    const std::string fast = syv::wbem::Sha512Crypt("quick", "$6$rounds=1000$fastsalt");
+    const std::string slow = syv::wbem::Sha512Crypt("slow", "$6$rounds=7000$slowsalt");
+    std::vector<unsigned> spent;  // the rounds of each hash computed
+    const Credentials::HashFunction counted = [&](std::string_view password, std::string_view setting) {
+        spent.push_back(syv::wbem::ReadSha512Setting(setting).rounds);
+        return syv::wbem::Sha512Crypt(password, setting);
+    };
+    const Credentials users = Credentials::Parse("# ops\r\nops:" + kGood + "\r\nfast:" + fast + "\nslow:" + slow + "\n",
+                                                 "f", counted);
+    const struct {
+        std::string user, password;
+        bool accepted;
+        unsigned rounds;
+    } cases[] = {
+        {"ops", "secret", true, 5000},   {"ops", "secreT", false, 5000}, {"fast", "quick", true, 1000},
+        {"slow", "slow", true, 7000},    {"slow", "", false, 7000},      {"nobody", "secret", false, 7000},
+        {"", "", false, 7000},           {"Ops", "secret", false, 7000}, {"ops", std::string(512, 's'), false, 0},
+        {"nobody", std::string(512, 's'), false, 0},
+    };
+    for (const auto& c : cases) {
+        spent.clear();
+        EXPECT_EQ(users.Accepts(c.user, c.password), c.accepted) << c.user;
+        EXPECT_EQ(spent, c.rounds ? std::vector<unsigned>{c.rounds} : std::vector<unsigned>{}) << c.user;
+    }
+}
+
+}  // namespace
