@@ -1,5 +1,6 @@
 // Who may use the server: the credentials file checked whole at start, the
 // hashes verified alike on every platform, HTTP Basic read strictly.
+#include "wbem/BasicAuth.h"
 #include "wbem/Credentials.h"
 #include "wbem/Sha512Crypt.h"
 
@@ -95,6 +96,51 @@ TEST(Credentials, UnknownUsersCostTheRoundsOfTheCostliestEntry) {
         EXPECT_EQ(users.Accepts(c.user, c.password), c.accepted) << c.user;
         EXPECT_EQ(spent, c.rounds ? std::vector<unsigned>{c.rounds} : std::vector<unsigned>{}) << c.user;
     }
+}
+
+TEST(BasicAuth, DecodesOnlyCanonicalBasicCredentials) {
+    const struct {
+        std::string header;
+        bool decoded;
+        std::string user, password;
+    } cases[] = {
+        {"Basic b3BzOnNlY3JldA==", true, "ops", "secret"},
+        {"basic  b3BzOnNlY3JldA==", true, "ops", "secret"},
+        {"Basic b3BzOnNlY3JldDE=", true, "ops", "secret1"},
+        {"Basic b3BzOnNlY3JldDEy", true, "ops", "secret12"},
+        {"Basic OnA6cQ==", true, "", "p:q"},
+        {"Basic w6Q6w7Y=", true, "\xC3\xA4", "\xC3\xB6"},
+        {"Basic b3BzOnNlY3JldABqdW5r", false, "", ""},  // "ops:secret\0junk"
+        {"Basic AG9wczpzZWNyZXQ=", false, "", ""},      // NUL in the user name
+        {"Basic b3BzOnNlY3JldA==b3Bz", false, "", ""},  // text after the padding
+        {"Basic b3BzOnNlY3JldA", false, "", ""},        // unpadded
+        {"Basic b3BzOnNlY3JldA=", false, "", ""},
+        {"Basic b3BzOnNlY3Jl=dA=", false, "", ""},      // '=' inside
+        {"Basic b3BzOnNlY3JldB==", false, "", ""},      // padding bits set
+        {"Basic b3BzOnNl Y3JldA==", false, "", ""},
+        {"Basic b3BzOnNlY3JldA===", false, "", ""},
+        {"Basic b3Bz", false, "", ""},                  // "ops": no colon
+        {"Basic b3BzOnNlY3JldA-_", false, "", ""},      // the URL alphabet
+        {"Basic", false, "", ""},
+        {"Bearer b3BzOnNlY3JldA==", false, "", ""},
+        {"Basicb3BzOnNlY3JldA==", false, "", ""},
+        {"", false, "", ""},
+    };
+    for (const auto& c : cases) {
+        const auto decoded = syv::wbem::DecodeBasic(c.header);
+        ASSERT_EQ(decoded.has_value(), c.decoded) << c.header;
+        if (decoded) {
+            EXPECT_EQ(decoded->user + "|" + decoded->password, c.user + "|" + c.password) << c.header;
+        }
+    }
+}
+
+TEST(BasicAuth, AuthenticatorNamesTheUserAsGiven) {
+    const auto check = syv::wbem::MakeAuthenticator(std::make_shared<const Credentials>(Credentials::Parse("ops:" + kGood, "f")));
+    EXPECT_TRUE(check("Basic b3BzOnNlY3JldA==").accepted);
+    const syv::wbem::AuthOutcome wrong = check("Basic AW9wczpzZWNyZXQ="), junk = check("Basic b3BzOnNlY3JldABqdW5r");
+    EXPECT_EQ(std::make_pair(wrong.accepted, wrong.user), std::make_pair(false, std::string("\x01ops")));
+    EXPECT_EQ(std::make_pair(junk.accepted, junk.user), std::make_pair(false, std::string()));
 }
 
 }  // namespace
