@@ -4,9 +4,12 @@
 #include "TestEnvironment.h"
 #include "wbem/TlsContext.h"
 
+#include <boost/asio/ssl/context.hpp>
+
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <openssl/x509.h>
 
 #include <gtest/gtest.h>
@@ -83,8 +86,13 @@ TEST(TlsContext, NamesEachFaultOfTheFiles) {
         std::vector<std::string> warnings;
         const auto warn = [&](int level, const std::string& warning) { warnings.push_back(std::to_string(level) + warning); };
         try {
-            syv::wbem::MakeServerTlsContext(folder.File("cert.pem"), folder.File(c.key.empty() ? "missing.pem" : "key.pem"),
-                                            warn);
+            const auto tls = syv::wbem::MakeServerTlsContext(
+                folder.File("cert.pem"), folder.File(c.key.empty() ? "missing.pem" : "key.pem"), warn);
+            STACK_OF(X509)* chain = nullptr;
+            SSL_CTX_get0_chain_certs(tls->native_handle(), &chain);
+            int chained = -1;  // the certificates after the first
+            for (std::size_t at = 0; (at = c.certificate.find("BEGIN CERT", at)) != std::string::npos; ++at) ++chained;
+            EXPECT_EQ(chain ? sk_X509_num(chain) : 0, chained);
             EXPECT_TRUE(c.made) << text;
             ASSERT_EQ(warnings.size(), c.text.empty() ? 0u : 1u) << text;
             for (const std::string& warning : warnings) EXPECT_EQ(warning.find("1the TLS certificate " + text), 0u) << warning;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <vector>
 
 namespace syv {
 namespace wbem {
@@ -81,29 +82,25 @@ std::string TimeText(const ASN1_TIME* time) {
     return text;
 }
 
-// The certificate, and the certificates of its chain into the context.
-Certificate ReadCertificates(SSL_CTX* context, const std::string& file) {
+// The file's first certificate, then those of its chain.
+std::vector<Certificate> ReadCertificates(const std::string& file) {
     const std::string text = ReadWhole("the TLS certificate", file);
     const Bio bio = MemoryBio(text);
-    Certificate certificate(PEM_read_bio_X509_AUX(bio.get(), nullptr, RefusePassword, nullptr));
-    if (!certificate) {
+    std::vector<Certificate> certificates;
+    certificates.emplace_back(PEM_read_bio_X509_AUX(bio.get(), nullptr, RefusePassword, nullptr));
+    if (!certificates[0]) {
         if (NoPemFound()) {
             ERR_clear_error();
             throw std::runtime_error(file + " holds no PEM certificate (-----BEGIN CERTIFICATE-----)");
         }
         throw std::runtime_error("cannot read the TLS certificate " + file + ": " + OpenSslReason());
     }
-    while (X509* next = PEM_read_bio_X509(bio.get(), nullptr, RefusePassword, nullptr)) {
-        if (!SSL_CTX_add0_chain_cert(context, next)) {
-            X509_free(next);
-            throw std::runtime_error("cannot use the chain certificates of " + file + ": " + OpenSslReason());
-        }
-    }
+    while (X509* next = PEM_read_bio_X509(bio.get(), nullptr, RefusePassword, nullptr)) certificates.emplace_back(next);
     if (!NoPemFound()) {
         throw std::runtime_error("cannot read a chain certificate of " + file + ": " + OpenSslReason());
     }
     ERR_clear_error();
-    return certificate;
+    return certificates;
 }
 
 std::unique_ptr<EVP_PKEY, KeyFree> ReadKey(const std::string& file) {
@@ -139,7 +136,8 @@ std::shared_ptr<boost::asio::ssl::context> MakeServerTlsContext(const std::strin
     // A client may not make the server renegotiate, which costs it work.
     SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_COMPRESSION);
 
-    const Certificate certificate = ReadCertificates(context, certificateFile);
+    std::vector<Certificate> certificates = ReadCertificates(certificateFile);
+    const Certificate& certificate = certificates[0];
     const auto key = ReadKey(keyFile);
     if (!X509_check_private_key(certificate.get(), key.get())) {
         ERR_clear_error();
@@ -152,6 +150,12 @@ std::shared_ptr<boost::asio::ssl::context> MakeServerTlsContext(const std::strin
                                  (tooShort ? " (its key is too short for OpenSSL's security level; make one of "
                                              "2048 bits or more)"
                                            : ""));
+    }
+    // The chain goes with the certificate in use, so it comes after it.
+    for (std::size_t i = 1; i < certificates.size(); ++i) {
+        if (!SSL_CTX_add1_chain_cert(context, certificates[i].get())) {
+            throw std::runtime_error("cannot use the chain certificates of " + certificateFile + ": " + OpenSslReason());
+        }
     }
     if (!SSL_CTX_use_PrivateKey(context, key.get())) {
         throw std::runtime_error("cannot use the TLS key " + keyFile + ": " + OpenSslReason());
