@@ -19,10 +19,12 @@ const struct {
     std::string password;
     std::string hash;
 } kOpensslHashes[] = {
-    {"secret", "$6$kT3jq9Wc0xYz2AbC$1cyhwlby7TquAUO7JP/jXAWBGLpSVe9Ssv1nLdXELIOENpaeBF18JiZpixoKkW5/M2vZuo75deYtHFc6RqG.8."},
+    {"secret",
+     "$6$kT3jq9Wc0xYz2AbC$1cyhwlby7TquAUO7JP/jXAWBGLpSVe9Ssv1nLdXELIOENpaeBF18JiZpixoKkW5/M2vZuo75deYtHFc6RqG.8."},
     {"p\xC3\xA4ssw\xC3\xB6rd \xE2\x82\xAC",
      "$6$utf8salt$x1cKRDNsNE5uHRFKnjFowkx5bJf6OXhTKn899cKmUDhTz7UtJX8NKWNuIFn20p5J3WyJDJS4uaN1gYGhaE71I/"},
-    {"p\xE4ssw\xF6rd", "$6$latin1$3F7zKkeLmWx95TZxcu6DrfloIOSzauf6O7q22xeUPhNY1s/vrFCxVjbQFG.wI0DB45poYTBina/H0f2mO5.aH0"},
+    {"p\xE4ssw\xF6rd",
+     "$6$latin1$3F7zKkeLmWx95TZxcu6DrfloIOSzauf6O7q22xeUPhNY1s/vrFCxVjbQFG.wI0DB45poYTBina/H0f2mO5.aH0"},
     {std::string(130, 'x'),
      "$6$H7A0M2l7.i7FNPka$.XXx8mQQFHPd7iZYIj29P4uazg7t9e/ictw53Lu.8fhmKWEKnmPbe6YwMXp3m0qv3Rjw4i2TEF3ZrCxSPcU2w/"},
 };
@@ -136,7 +138,8 @@ TEST(BasicAuth, DecodesOnlyCanonicalBasicCredentials) {
 }
 
 TEST(BasicAuth, AuthenticatorNamesTheUserAsGiven) {
-    const auto check = syv::wbem::MakeAuthenticator(std::make_shared<const Credentials>(Credentials::Parse("ops:" + kGood, "f")));
+    const auto users = std::make_shared<const Credentials>(Credentials::Parse("ops:" + kGood, "f"));
+    const auto check = syv::wbem::MakeAuthenticator(users);
     EXPECT_TRUE(check("Basic b3BzOnNlY3JldA==").accepted);
     const syv::wbem::AuthOutcome wrong = check("Basic AW9wczpzZWNyZXQ="), junk = check("Basic b3BzOnNlY3JldABqdW5r");
     EXPECT_EQ(std::make_pair(wrong.accepted, wrong.user), std::make_pair(false, std::string("\x01ops")));

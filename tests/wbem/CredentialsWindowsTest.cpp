@@ -75,9 +75,8 @@ TEST(CredentialsFile, RefusesWhatIsNoPrivateRegularFile) {
             PACL dacl = nullptr;
             GetSecurityDescriptorDacl(given.descriptor, &present, &dacl, &defaulted);
             std::wstring path = std::filesystem::u8path(c.file).wstring();
-            ASSERT_EQ(SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                            nullptr, nullptr, dacl, nullptr),
-                      static_cast<DWORD>(ERROR_SUCCESS));
+            const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;
+            ASSERT_EQ(SetNamedSecurityInfoW(&path[0], SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr), 0u);
         }
         try {
             EXPECT_TRUE(syv::wbem::Credentials::Read(c.file).Accepts("ops", "secret"));

@@ -54,7 +54,7 @@ TEST(TlsContext, NamesEachFaultOfTheFiles) {
     const std::unique_ptr<EVP_PKEY, KeyFree> key(EVP_EC_gen("P-256")), other(EVP_EC_gen("P-256"));
     ASSERT_TRUE(key && other);
     const std::string certificate = CertificatePem(key.get(), -1, 30);
-    const std::string plainKey = Pem([&](BIO* bio) { PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, 0, 0); });
+    const std::string keyPem = Pem([&](BIO* b) { PEM_write_bio_PrivateKey(b, key.get(), nullptr, nullptr, 0, 0, 0); });
     unsigned char password[] = "password";
     const std::string encryptedKey = Pem(
         [&](BIO* bio) { PEM_write_bio_PrivateKey(bio, key.get(), EVP_aes_256_cbc(), password, 8, nullptr, nullptr); });
@@ -64,17 +64,17 @@ TEST(TlsContext, NamesEachFaultOfTheFiles) {
         bool made;
         std::string text;  // the warning when made, else the error
     } cases[] = {
-        {certificate, plainKey, true, ""},
-        {certificate + CertificatePem(other.get(), -1, 30), plainKey + certificate, true, ""},  // a chain; one file
-        {CertificatePem(key.get(), -30, -2), plainKey, true, "DIR/cert.pem expired on 20"},
-        {CertificatePem(key.get(), 2, 30), plainKey, true, "DIR/cert.pem is not valid before 20"},
+        {certificate, keyPem, true, ""},
+        {certificate + CertificatePem(other.get(), -1, 30), keyPem + certificate, true, ""},  // a chain; one file
+        {CertificatePem(key.get(), -30, -2), keyPem, true, "DIR/cert.pem expired on 20"},
+        {CertificatePem(key.get(), 2, 30), keyPem, true, "DIR/cert.pem is not valid before 20"},
         {certificate, encryptedKey, false,
          "the TLS key DIR/key.pem is encrypted; give an unencrypted key (openssl pkey -in DIR/key.pem -out NEW)"},
         {certificate, Pem([&](BIO* bio) { PEM_write_bio_PrivateKey(bio, other.get(), nullptr, nullptr, 0, 0, 0); }),
          false, "the key DIR/key.pem does not match the certificate DIR/cert.pem"},
-        {plainKey, plainKey, false, "DIR/cert.pem holds no PEM certificate"},
+        {keyPem, keyPem, false, "DIR/cert.pem holds no PEM certificate"},
         {certificate, certificate, false, "DIR/key.pem holds no PEM private key"},
-        {"-----BEGIN CERTIFICATE-----\nnot base64!\n-----END CERTIFICATE-----\n", plainKey, false,
+        {"-----BEGIN CERTIFICATE-----\nnot base64!\n-----END CERTIFICATE-----\n", keyPem, false,
          "cannot read the TLS certificate DIR/cert.pem: "},
         {certificate, "", false, "cannot read the TLS key DIR/missing.pem: No such file"},
     };
@@ -84,7 +84,7 @@ TEST(TlsContext, NamesEachFaultOfTheFiles) {
         testsupport::WriteFile(folder.File("cert.pem"), c.certificate);
         testsupport::WriteFile(folder.File("key.pem"), c.key);
         std::vector<std::string> warnings;
-        const auto warn = [&](int level, const std::string& warning) { warnings.push_back(std::to_string(level) + warning); };
+        const auto warn = [&](int level, const std::string& line) { warnings.push_back(std::to_string(level) + line); };
         try {
             const auto tls = syv::wbem::MakeServerTlsContext(
                 folder.File("cert.pem"), folder.File(c.key.empty() ? "missing.pem" : "key.pem"), warn);
@@ -95,7 +95,7 @@ TEST(TlsContext, NamesEachFaultOfTheFiles) {
             EXPECT_EQ(chain ? sk_X509_num(chain) : 0, chained);
             EXPECT_TRUE(c.made) << text;
             ASSERT_EQ(warnings.size(), c.text.empty() ? 0u : 1u) << text;
-            for (const std::string& warning : warnings) EXPECT_EQ(warning.find("1the TLS certificate " + text), 0u) << warning;
+            for (const std::string& line : warnings) EXPECT_EQ(line.find("1the TLS certificate " + text), 0u) << line;
         } catch (const std::runtime_error& error) {
             EXPECT_FALSE(c.made) << error.what();
             EXPECT_NE(std::string(error.what()).find(text), std::string::npos) << error.what();

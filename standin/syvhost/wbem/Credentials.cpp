@@ -59,7 +59,8 @@ std::string HashFault(std::string_view hash) {
     if (saltEnd == std::string_view::npos) return "the hash has no '$' between its salt and its hash part";
     const std::string_view salt = rest.substr(0, saltEnd), digest = rest.substr(saltEnd + 1);
     if (salt.empty() || salt.size() > kSha512MaxSalt) {
-        return "the salt has " + std::to_string(salt.size()) + " characters, not 1 to " + std::to_string(kSha512MaxSalt);
+        return "the salt has " + std::to_string(salt.size()) + " characters, not 1 to " +
+               std::to_string(kSha512MaxSalt);
     }
     for (char c : salt) {
         if (!IsCryptCharacter(c)) return std::string("the salt holds '") + c + "', outside ./0-9A-Za-z";

@@ -113,8 +113,9 @@ std::string ReadPrivateFile(const std::string& file) {
         throw FileError(file, "is not a regular file");
     }
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD status = GetSecurityInfo(in.handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                         nullptr, nullptr, nullptr, nullptr, &descriptor);
+    const DWORD status =
+        GetSecurityInfo(in.handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, nullptr, nullptr, &descriptor);
     if (status != ERROR_SUCCESS) throw FileError(file, "cannot read its access rights: " + SystemText(status));
     const std::string others = OthersWithAccess(descriptor);
     LocalFree(descriptor);

@@ -83,12 +83,13 @@ Sha512Setting ReadSha512Setting(std::string_view setting) {
     Sha512Setting read;
     if (setting.substr(0, kRounds.size()) == kRounds) {
         std::size_t end = kRounds.size();
-        unsigned long long rounds = 0;
+        typedef unsigned long long Count;
+        Count rounds = 0;
         for (; end < setting.size() && setting[end] >= '0' && setting[end] <= '9'; ++end) {
-            rounds = std::min<unsigned long long>(rounds * 10 + static_cast<unsigned>(setting[end] - '0'), kSha512MaxRounds + 1ULL);
+            rounds = std::min<Count>(rounds * 10 + static_cast<unsigned>(setting[end] - '0'), kSha512MaxRounds + 1ULL);
         }
         if (end > kRounds.size() && end < setting.size() && setting[end] == '$') {
-            read.rounds = static_cast<unsigned>(std::clamp<unsigned long long>(rounds, kSha512MinRounds, kSha512MaxRounds));
+            read.rounds = static_cast<unsigned>(std::clamp<Count>(rounds, kSha512MinRounds, kSha512MaxRounds));
             read.roundsGiven = true;
             setting.remove_prefix(end + 1);
         }

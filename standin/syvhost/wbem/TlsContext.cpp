@@ -154,7 +154,8 @@ std::shared_ptr<boost::asio::ssl::context> MakeServerTlsContext(const std::strin
     // The chain goes with the certificate in use, so it comes after it.
     for (std::size_t i = 1; i < certificates.size(); ++i) {
         if (!SSL_CTX_add1_chain_cert(context, certificates[i].get())) {
-            throw std::runtime_error("cannot use the chain certificates of " + certificateFile + ": " + OpenSslReason());
+            throw std::runtime_error("cannot use the chain certificates of " + certificateFile + ": " +
+                                     OpenSslReason());
         }
     }
     if (!SSL_CTX_use_PrivateKey(context, key.get())) {
