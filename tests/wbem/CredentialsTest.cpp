@@ -81,8 +81,8 @@ TEST(Credentials, UnknownUsersCostTheRoundsOfTheCostliestEntry) {
         spent.push_back(syv::wbem::ReadSha512Setting(setting).rounds);
         return syv::wbem::Sha512Crypt(password, setting);
     };
-    const Credentials users = Credentials::Parse("# ops\r\nops:" + kGood + "\r\nfast:" + fast + "\nslow:" + slow + "\n",
-                                                 "f", counted);
+    const std::string text = "\xEF\xBB\xBF# ops\r\nops:" + kGood + "\r\nfast:" + fast + "\nslow:" + slow + "\n";
+    const Credentials users = Credentials::Parse(text, "f", counted);
     const struct {
         std::string user, password;
         bool accepted;

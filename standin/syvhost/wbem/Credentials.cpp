@@ -98,7 +98,8 @@ Credentials Credentials::Parse(std::string_view text, const std::string& name, H
     std::map<std::string, int, std::less<>> lines;
     unsigned rounds = kSha512MinRounds;
     int number = 0;
-    for (std::size_t start = 0; start < text.size();) {
+    // Notepad may begin a UTF-8 file with a byte order mark.
+    for (std::size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; start < text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
