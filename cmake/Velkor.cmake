@@ -41,6 +41,29 @@ else()
   target_link_libraries(velkor_header_libs INTERFACE Boost::headers)
 endif()
 
+# expat and OpenSSL: Debian's packages for Linux; for Windows, static builds
+# that scripts/install-deps makes from Debian's source packages (see
+# cmake/mingw-w64-x86_64.cmake).
+if(CMAKE_CROSSCOMPILING)
+  foreach(library expat openssl)
+    if(NOT EXISTS ${VELKOR_MINGW_DEPS}/${library}/lib)
+      message(FATAL_ERROR "No mingw-w64 build of ${library} in ${VELKOR_MINGW_DEPS}: run scripts/install-deps "
+                          "(or set VELKOR_MINGW_DEPS to the folder it built them in).")
+    endif()
+  endforeach()
+  set(OPENSSL_USE_STATIC_LIBS TRUE)
+endif()
+find_package(EXPAT REQUIRED)
+find_package(OpenSSL 3.0 REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # A static expat exports nothing with dllimport. FindOpenSSL already adds
+  # ws2_32 and crypt32 to the static libcrypto; it also calls advapi32 (the
+  # registry, the event log, random numbers) and user32 (whether it runs as a
+  # service), which mingw-w64 links by default.
+  set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS XML_STATIC)
+  set_property(TARGET OpenSSL::Crypto APPEND PROPERTY INTERFACE_LINK_LIBRARIES advapi32 user32)
+endif()
+
 # Tests run natively, or under Wine in a prefix inside the build folder that
 # is created once before any test runs.
 if(CMAKE_CROSSCOMPILING)

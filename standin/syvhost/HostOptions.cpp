@@ -55,6 +55,36 @@ CLI::Validator WholeNumber(int low, int high) {
         "");
 }
 
+// syvhost's modes, each selected by an option (a report by none).
+enum Mode : unsigned { kReport = 1u << 0, kServe = 1u << 1 };
+
+// The options that work in some modes only: given in another, they would do
+// nothing, which is a usage error. The rest work in every mode.
+const struct {
+    const char* name;  // as CLI11 names it
+    unsigned modes;
+} kModeOptions[] = {
+    {"--format", kReport}, {"--repeat", kReport},   {"--shutdown-between", kReport}, {"--version", kReport},
+    {"classes", kReport},  {"--listen", kServe},    {"--credentials", kServe},       {"--tls-cert", kServe},
+    {"--tls-key", kServe}, {"--refresh-seconds", kServe},
+};
+
+Mode ModeOf(const HostOptions& options) { return options.serve ? kServe : kReport; }
+
+const char* ModeName(Mode mode) { return mode == kServe ? "with --serve" : "without --serve"; }
+
+// The options given that do nothing in the mode, as a list for a message;
+// empty when there are none.
+std::string OutOfMode(const CLI::App& app, Mode mode) {
+    std::string names;
+    for (const auto& option : kModeOptions) {
+        if ((option.modes & mode) != 0 || app.get_option(option.name)->count() == 0) continue;
+        names += names.empty() ? "" : ", ";
+        names += std::string(option.name) == "classes" ? "class names" : option.name;
+    }
+    return names;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -78,8 +108,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->check(NotEmpty());
     app.add_option("--format", options.format,
                    "The report: mof, MOF instance declarations; json, one JSON document that also holds every "
-                   "tool run, log message and error; openmetrics, metrics in the Prometheus text format for "
-                   "node_exporter's textfile collector (one query). Default: mof. Example: --format json")
+                   "tool run, log message and error; openmetrics, the metrics of one query as OpenMetrics text, "
+                   "which node_exporter's textfile collector also reads. Default: mof. Example: --format json")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"mof", "json", "openmetrics"}).description(""));
     app.add_option("--repeat", options.repeat,
@@ -139,7 +169,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->type_name("CLASS");
     app.footer(
         "Exit status: 0 when every query succeeded, 1 when a query ended with an error (the report is still "
-        "printed whole), 2 for a usage error or a plug-in that cannot be loaded or does not register.\n\n"
+        "printed whole), 2 for a usage error, a plug-in that cannot be loaded or does not register, or standard "
+        "output that cannot be written (a full disk, a closed pipe).\n\n"
         "Examples:\n"
         "  syvhost\n"
         "  syvhost --format json ORNSG_QLogicIScsiSCSIProtocolController\n"
@@ -157,6 +188,13 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
             c = (c == '\n' || c == '\r') ? ' ' : c;
         }
         std::cerr << "syvhost: " << message << " (see syvhost --help)\n";
+        parsed.exitStatus = 2;
+        return parsed;
+    }
+    const std::string outOfMode = OutOfMode(app, ModeOf(options));
+    if (!outOfMode.empty()) {
+        std::cerr << "syvhost: options that do nothing " << ModeName(ModeOf(options)) << ": " << outOfMode
+                  << " (see syvhost --help)\n";
         parsed.exitStatus = 2;
         return parsed;
     }

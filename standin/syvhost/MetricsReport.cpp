@@ -3,9 +3,10 @@
 #include "plugin/Constants.h"
 #include "syvcore/ReportText.h"
 
-#include <chrono>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 
 namespace syv {
 
@@ -13,34 +14,27 @@ namespace {
 
 using NORNSYV20::TCIMValue;
 
-enum Family { kControllerInfo, kFirmwareInfo, kBiosInfo, kFamilies };
+enum InfoFamily { kControllerInfo, kFirmwareInfo, kBiosInfo };
 
-const char* const kFamilyNames[kFamilies] = {"velkor_controller_info", "velkor_firmware_info", "velkor_bios_info"};
-const char* const kFamilyHelp[kFamilies] = {
+const char* const kInfoNames[] = {"velkor_controller_info", "velkor_firmware_info", "velkor_bios_info"};
+const char* const kInfoHelp[] = {
     "A host bus adapter port the collector found; always 1.",
     "The firmware of an adapter port; always 1.",
     "The BIOS of an adapter port; always 1.",
 };
 
-// The kind label and the metric of a committed class; classes without a
-// series of their own (raw data, associations) are not listed.
-struct ClassSeries {
-    const char* kind;
-    Family family;
+// The kinds of adapter, by their label and the classes that have series.
+struct Kind {
+    const char* label;
+    const std::string* classes[3];  // by InfoFamily
 };
 
-const ClassSeries* SeriesOf(const std::string& className) {
-    static const std::map<std::string, ClassSeries> classes{
-        {velkor::kFibreChannelControllerClass, {"fibre_channel", kControllerInfo}},
-        {velkor::kFibreChannelFirmwareElementClass, {"fibre_channel", kFirmwareInfo}},
-        {velkor::kFibreChannelBiosElementClass, {"fibre_channel", kBiosInfo}},
-        {velkor::kIScsiControllerClass, {"iscsi", kControllerInfo}},
-        {velkor::kIScsiFirmwareElementClass, {"iscsi", kFirmwareInfo}},
-        {velkor::kIScsiBiosElementClass, {"iscsi", kBiosInfo}},
-    };
-    const auto found = classes.find(className);
-    return found == classes.end() ? nullptr : &found->second;
-}
+const Kind kKindTable[] = {
+    {"fibre_channel",
+     {&velkor::kFibreChannelControllerClass, &velkor::kFibreChannelFirmwareElementClass,
+      &velkor::kFibreChannelBiosElementClass}},
+    {"iscsi", {&velkor::kIScsiControllerClass, &velkor::kIScsiFirmwareElementClass, &velkor::kIScsiBiosElementClass}},
+};
 
 // A property's value as label text: strings as they are, integers in
 // decimal, anything else (absent, null) empty.
@@ -58,8 +52,77 @@ std::string Property(const CommittedInstance& instance, const char* name) {
     return std::string();
 }
 
-std::string Label(const char* name, const std::string& value) {
-    return std::string(name) + "=\"" + EscapeLabelValue(value) + "\"";
+// Whole numbers in decimal; any other value in the fewest digits that read
+// back as the same value.
+std::string Number(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
+    char text[40];
+    if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        std::snprintf(text, sizeof text, "%.0f", value);
+        return text;
+    }
+    for (int precision = 1;; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        if (precision >= 17 || std::strtod(text, nullptr) == value) return text;
+    }
+}
+
+// HELP text: OpenMetrics escapes double quotes too.
+std::string EscapeHelp(const std::string& text, MetricsFormat format) {
+    std::string escaped;
+    for (const char c : text) {
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '"' && format == MetricsFormat::kOpenMetrics) {
+            escaped += "\\\"";
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+const char* TypeName(MetricType type) {
+    switch (type) {
+        case MetricType::kCounter: return "counter";
+        case MetricType::kHistogram: return "histogram";
+        default: return "gauge";
+    }
+}
+
+void WriteFamily(const MetricFamily& family, MetricsFormat format, ReportOutput& out) {
+    const bool open = format == MetricsFormat::kOpenMetrics;
+    // The Prometheus text format names a counter by its samples, OpenMetrics
+    // by the family.
+    const std::string name = family.name + (!open && family.type == MetricType::kCounter ? "_total" : "");
+    out.Write("# TYPE " + name + " " + TypeName(family.type) + "\n");
+    if (open && !family.unit.empty()) out.Write("# UNIT " + name + " " + family.unit + "\n");
+    out.Write("# HELP " + name + " " + EscapeHelp(family.help, format) + "\n");
+    for (const MetricSample& sample : family.samples) {
+        out.Write(family.name);
+        out.Write(sample.suffix);
+        for (std::size_t i = 0; i < sample.labels.size(); ++i) {
+            out.Write(i == 0 ? "{" : ",");
+            out.Write(sample.labels[i].first);
+            out.Write("=\"");
+            out.Write(EscapeLabelValue(sample.labels[i].second));
+            out.Put('"');
+        }
+        out.Write(sample.labels.empty() ? " " : "} ");
+        out.Write(Number(sample.value));
+        out.Put('\n');
+    }
+}
+
+MetricFamily Gauge(const char* name, const char* help, std::vector<MetricSample> samples) {
+    MetricFamily family;
+    family.name = name;
+    family.help = help;
+    family.samples = std::move(samples);
+    return family;
 }
 
 class MetricsWriter : public ReportWriter {
@@ -67,75 +130,107 @@ public:
     explicit MetricsWriter(ReportOutput& out) : out_(out) {}
 
     void Begin(const PluginIdentity&, std::size_t) override {}
-
-    void BeginQuery(const std::vector<std::string>&) override {
-        for (std::string& series : series_) series.clear();
-        adapters_ = {{"fibre_channel", 0}, {"iscsi", 0}};
-        start_ = std::chrono::steady_clock::now();
-    }
-
-    void Committed(CommittedInstance instance) override {
-        const ClassSeries* series = SeriesOf(instance.className);
-        if (!series) return;
-        std::string labels = Label("kind", series->kind) + "," + Label("controller", Property(instance, "DeviceID"));
-        if (series->family == kControllerInfo) {
-            ++adapters_[series->kind];
-            labels += "," + Label("number", Property(instance, "ControllerNum")) + "," +
-                      Label("model", Property(instance, "ControllerType"));
-        } else {
-            labels += "," + Label("name", Property(instance, "Name")) + "," +
-                      Label("version", Property(instance, "Version"));
-        }
-        series_[series->family] += std::string(kFamilyNames[series->family]) + "{" + labels + "} 1\n";
-    }
-
+    void BeginQuery(const std::vector<std::string>& classes) override { query_.Begin(classes); }
+    void Committed(CommittedInstance instance) override { query_.Committed(std::move(instance)); }
     void RanTool(const ToolRun&) override {}
     void Logged(const LogEntry&) override {}
 
     void Finish() override {
-        for (int family = 0; family < kFamilies; ++family) {
-            if (!series_[family].empty()) WriteFamily(kFamilyNames[family], kFamilyHelp[family], series_[family]);
-        }
-        std::string counts;
-        for (const auto& kind : adapters_) {
-            counts += "velkor_adapters{" + Label("kind", kind.first) + "} " + std::to_string(kind.second) + "\n";
-        }
-        WriteFamily("velkor_adapters", "Adapter ports found, by kind.", counts);
-        WriteFamily("velkor_collect_success", "1 when the query succeeded, 0 when it failed.",
-                    std::string("velkor_collect_success ") + (failed_ ? "0" : "1") + "\n");
-        char duration[48];
-        std::snprintf(duration, sizeof duration, "velkor_collect_duration_seconds %.6f\n", seconds_);
-        WriteFamily("velkor_collect_duration_seconds", "How long the query took, tool runs included.", duration);
+        WriteMetrics(query_.Families(), MetricsFormat::kOpenMetrics, out_);
         out_.Flush();
     }
 
 protected:
-    void EndQuery(const QueryError* error) override {
-        failed_ = error != nullptr;
-        seconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    void EndQuery(const QueryError* error) override { query_.Ended(error); }
 
 private:
-    void WriteFamily(const char* name, const char* help, const std::string& series) {
-        out_.Write("# HELP ");
-        out_.Write(name);
-        out_.Put(' ');
-        out_.Write(help);
-        out_.Write("\n# TYPE ");
-        out_.Write(name);
-        out_.Write(" gauge\n");
-        out_.Write(series);
-    }
-
     ReportOutput& out_;
-    std::string series_[kFamilies];
-    std::map<std::string, int> adapters_;
-    std::chrono::steady_clock::time_point start_;
-    bool failed_ = false;
-    double seconds_ = 0;
+    MetricsCollector query_;
 };
 
 }  // namespace
+
+const char* MetricsContentType(MetricsFormat format) {
+    return format == MetricsFormat::kOpenMetrics ? "application/openmetrics-text; version=1.0.0; charset=utf-8"
+                                                 : "text/plain; version=0.0.4; charset=utf-8";
+}
+
+void MetricsCollector::Begin(const std::vector<std::string>& classes) {
+    *this = MetricsCollector();
+    for (int kind = 0; kind < kKinds; ++kind) {
+        const std::string& controller = *kKindTable[kind].classes[kControllerInfo];
+        askedControllers_[kind] = std::find(classes.begin(), classes.end(), controller) != classes.end();
+    }
+    start_ = std::chrono::steady_clock::now();
+}
+
+void MetricsCollector::Committed(CommittedInstance instance) {
+    for (int kind = 0; kind < kKinds; ++kind) {
+        for (int family = 0; family < kInfoFamilies; ++family) {
+            if (instance.className != *kKindTable[kind].classes[family]) continue;
+            MetricLabels labels{{"kind", kKindTable[kind].label}, {"controller", Property(instance, "DeviceID")}};
+            if (family == kControllerInfo) {
+                labels.emplace_back("number", Property(instance, "ControllerNum"));
+                labels.emplace_back("model", Property(instance, "ControllerType"));
+            } else {
+                labels.emplace_back("name", Property(instance, "Name"));
+                labels.emplace_back("version", Property(instance, "Version"));
+            }
+            // A class named twice commits its instances twice; a series
+            // stands once.
+            if (!seen_[family].insert(labels).second) return;
+            adapters_[kind] += family == kControllerInfo ? 1 : 0;
+            info_[family].push_back(MetricSample{"", std::move(labels), 1});
+            return;
+        }
+    }
+}
+
+void MetricsCollector::Ended(const QueryError* error) {
+    ended_ = true;
+    failed_ = error != nullptr;
+    const auto elapsed = std::chrono::steady_clock::now() - start_;
+    seconds_ = static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()) / 1e6;
+}
+
+std::vector<MetricFamily> MetricsCollector::Families() const {
+    std::vector<MetricFamily> families;
+    if (!ended_) return families;
+    for (int family = 0; family < kInfoFamilies; ++family) {
+        if (!info_[family].empty()) families.push_back(Gauge(kInfoNames[family], kInfoHelp[family], info_[family]));
+    }
+    std::vector<MetricSample> adapters;
+    for (int kind = 0; kind < kKinds; ++kind) {
+        if (askedControllers_[kind] && !failed_) {
+            const double count = adapters_[kind];
+            adapters.push_back(MetricSample{"", {{"kind", kKindTable[kind].label}}, count});
+        }
+    }
+    if (!adapters.empty()) {
+        families.push_back(Gauge("velkor_adapters", "Adapter ports found, by kind, when the query asked for them and "
+                                                    "succeeded.",
+                                 std::move(adapters)));
+    }
+    families.push_back(Gauge("velkor_collect_success", "1 when the query succeeded, 0 when it failed.",
+                             {MetricSample{"", {}, failed_ ? 0.0 : 1.0}}));
+    families.push_back(Gauge("velkor_collect_duration_seconds", "How long the query took, tool runs included.",
+                             {MetricSample{"", {}, seconds_}}));
+    families.back().unit = "seconds";
+    return families;
+}
+
+void WriteMetrics(const std::vector<MetricFamily>& families, MetricsFormat format, ReportOutput& output) {
+    for (const MetricFamily& family : families) WriteFamily(family, format, output);
+    if (format == MetricsFormat::kOpenMetrics) output.Write("# EOF\n");
+}
+
+std::string MetricsText(const std::vector<MetricFamily>& families, MetricsFormat format) {
+    std::string text;
+    ReportOutput output(text);
+    WriteMetrics(families, format, output);
+    output.Flush();
+    return text;
+}
 
 std::string EscapeLabelValue(const std::string& text) {
     std::string escaped;

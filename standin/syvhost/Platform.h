@@ -18,6 +18,10 @@ extern const char* const kPluginFileName;
 // library: a DLL entry point can, a load-time constructor cannot.
 extern const bool kFailedAttachFailsLoad;
 
+// A write to a pipe whose reader has gone fails with an error instead of
+// ending the process by a signal, so that syvhost can say what failed.
+void IgnoreBrokenPipeSignal();
+
 // Standard output passes bytes unchanged (no LF to CR LF translation).
 void UseBinaryStandardOutput();
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -10,6 +11,10 @@ namespace syv {
 const char* const kExecutableSuffix = "";
 const char* const kPluginFileName = "velkor_collector.so";
 const bool kFailedAttachFailsLoad = false;
+
+// The programs syvhost starts get the default back (the tool supervisor
+// resets it).
+void IgnoreBrokenPipeSignal() { std::signal(SIGPIPE, SIG_IGN); }
 
 void UseBinaryStandardOutput() {}
 

@@ -14,6 +14,9 @@ const char* const kExecutableSuffix = ".exe";
 const char* const kPluginFileName = "velkor_collector.dll";
 const bool kFailedAttachFailsLoad = true;
 
+// Windows has no such signal: the write fails by itself.
+void IgnoreBrokenPipeSignal() {}
+
 void UseBinaryStandardOutput() {
     if (_setmode(_fileno(stdout), _O_BINARY) == -1) {
         throw std::runtime_error("cannot put standard output in binary mode");

@@ -11,6 +11,7 @@
 #include "Utf8CommandLine.h"
 #include "VelkorVersion.h"
 #include "host/Host.h"
+#include "syvcore/ReportText.h"
 #include "syvcore/StandinHost.h"
 #include "wbem/ServeCommand.h"
 
@@ -22,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -106,6 +108,28 @@ syv::PluginIdentity Identify(IPluginCallbacks& plugin) {
     return identity;
 }
 
+// Passes a query on to the report, and says on standard error when it
+// failed: the report may be going where nobody looks until later.
+class FailureLine : public syv::QueryObserver {
+public:
+    FailureLine(syv::QueryObserver& report, int query, int queries)
+        : report_(report), query_(query), queries_(queries) {}
+    void Committed(syv::CommittedInstance instance) override { report_.Committed(std::move(instance)); }
+    void RanTool(const syv::ToolRun& run) override { report_.RanTool(run); }
+    void Logged(const syv::LogEntry& entry) override { report_.Logged(entry); }
+    void Ended(const syv::QueryError* error) override {
+        if (error) {
+            std::cerr << "syvhost: query " << query_ << " of " << queries_ << " failed: status " << error->status
+                      << ": " << syv::TerminalText(OneLine(error->message)) << std::endl;
+        }
+        report_.Ended(error);
+    }
+
+private:
+    syv::QueryObserver& report_;
+    int query_, queries_;
+};
+
 HostError CannotWrite(const std::string& why) { return HostError{"cannot write the report: " + why}; }
 
 void Unload(IPluginCallbacks& plugin, syv::PluginLibrary& library) {
@@ -183,7 +207,8 @@ int Run(const syv::HostOptions& options) {
                 plugin->Shutdown();
             }
             writer->BeginQuery(options.classes);
-            StandinHost::RunQuery(options.classes, *writer);
+            FailureLine observer(*writer, i + 1, options.repeat);
+            StandinHost::RunQuery(options.classes, observer);
         }
     } catch (const std::exception& error) {
         // Queries never throw; the plug-in's own lifecycle calls might.
@@ -201,6 +226,7 @@ int Run(const syv::HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    syv::IgnoreBrokenPipeSignal();
 #ifdef SIGCHLD
     std::signal(SIGCHLD, SIG_DFL);  // an "ignore" inherited from whoever started syvhost is not its choice
 #endif

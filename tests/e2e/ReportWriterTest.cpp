@@ -3,12 +3,14 @@
 // valid UTF-8 (how such bytes are shown is tested with the XML text, which
 // shows them the same way).
 #include "JsonReport.h"
+#include "MetricsReport.h"
 #include "MofReport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -149,6 +151,62 @@ instance of Test_Element
     for (const auto& c : cases) {
         EXPECT_EQ(syv::WriteMofReport(kPlugin, c.queries), c.mof);
         EXPECT_EQ(Json::parse(syv::WriteJsonReport(kPlugin, c.queries)).dump(), c.json);
+    }
+}
+
+// Families of every type in both formats: the names of counters, units,
+// HELP escapes, label values shown and escaped, numbers, and "# EOF" last.
+TEST(MetricsTest, FamiliesInBothFormats) {
+    using syv::MetricType;
+    const std::vector<syv::MetricFamily> families = {
+        {"velkor_port_info", MetricType::kGauge, "", "A port; \"always\" 1.\\\nend",
+         {{"", {{"model", "FC \"16\\20\nD\xff"}, {"empty", ""}}, 1}}},
+        {"velkor_requests", MetricType::kCounter, "", "Requests.", {{"_total", {{"status", "200"}}, 12345678}}},
+        {"velkor_request_seconds", MetricType::kHistogram, "seconds", "Time.",
+         {{"_bucket", {{"le", "0.5"}}, 2}, {"_bucket", {{"le", "+Inf"}}, 3}, {"_sum", {}, 1.25}, {"_count", {}, 3}}},
+        {"velkor_values", MetricType::kGauge, "", "Odd values.",
+         {{"", {{"v", "a"}}, 0.1},
+          {"", {{"v", "b"}}, -2.5e-7},
+          {"", {{"v", "c"}}, std::numeric_limits<double>::infinity()},
+          {"", {{"v", "d"}}, std::numeric_limits<double>::quiet_NaN()},
+          {"", {{"v", "e"}}, 1e300}}},
+    };
+    const std::string samples = R"(velkor_port_info{model="FC \"16\\\\20\nD\\xFF",empty=""} 1
+)";
+    const std::string values = R"(velkor_values{v="a"} 0.1
+velkor_values{v="b"} -2.5e-07
+velkor_values{v="c"} +Inf
+velkor_values{v="d"} NaN
+velkor_values{v="e"} 1e+300
+)";
+    const std::string histogram = R"(velkor_request_seconds_bucket{le="0.5"} 2
+velkor_request_seconds_bucket{le="+Inf"} 3
+velkor_request_seconds_sum 1.25
+velkor_request_seconds_count 3
+)";
+    const struct {
+        syv::MetricsFormat format;
+        std::string text, contentType;
+    } cases[] = {
+        {syv::MetricsFormat::kPrometheus,
+         "# TYPE velkor_port_info gauge\n# HELP velkor_port_info A port; \"always\" 1.\\\\\\nend\n" + samples +
+             "# TYPE velkor_requests_total counter\n# HELP velkor_requests_total Requests.\n"
+             "velkor_requests_total{status=\"200\"} 12345678\n"
+             "# TYPE velkor_request_seconds histogram\n# HELP velkor_request_seconds Time.\n" + histogram +
+             "# TYPE velkor_values gauge\n# HELP velkor_values Odd values.\n" + values,
+         "text/plain; version=0.0.4; charset=utf-8"},
+        {syv::MetricsFormat::kOpenMetrics,
+         "# TYPE velkor_port_info gauge\n# HELP velkor_port_info A port; \\\"always\\\" 1.\\\\\\nend\n" + samples +
+             "# TYPE velkor_requests counter\n# HELP velkor_requests Requests.\n"
+             "velkor_requests_total{status=\"200\"} 12345678\n"
+             "# TYPE velkor_request_seconds histogram\n# UNIT velkor_request_seconds seconds\n"
+             "# HELP velkor_request_seconds Time.\n" + histogram +
+             "# TYPE velkor_values gauge\n# HELP velkor_values Odd values.\n" + values + "# EOF\n",
+         "application/openmetrics-text; version=1.0.0; charset=utf-8"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(syv::MetricsText(families, c.format), c.text);
+        EXPECT_EQ(syv::MetricsContentType(c.format), c.contentType);
     }
 }
 

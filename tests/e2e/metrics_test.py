@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""syvhost's metrics report read by software written elsewhere: promtool checks
-it, a real node_exporter serves it from its textfile folder, and every
-controller and element of the JSON report for the same tools is a series.
+"""syvhost's metrics report read by software written elsewhere: a strict
+OpenMetrics parser reads it, promtool checks it, a real node_exporter serves it
+from its textfile folder, and every controller and element of the JSON report
+for the same tools is a series.
 
 Usage: metrics_test.py TRANSCRIPTS_DIR SYVHOST [WRAPPER ...] (the wrapper, for
 example wine, runs syvhost)."""
 import json, os, re, socket, subprocess, sys, tempfile, time, urllib.request
+from prometheus_client.openmetrics.parser import text_string_to_metric_families
 
 transcripts, command = sys.argv[1], sys.argv[2:]
 command = command[1:] + command[:1]  # SYVHOST after its wrapper
@@ -19,6 +21,23 @@ def check(condition, what):
 
 def syvhost(env, *arguments):
     return subprocess.run(command + list(arguments), env=dict(os.environ, **env), capture_output=True, timeout=120)
+
+
+def openmetrics(report, what):
+    """The families of an OpenMetrics text by name, after promtool checked it as the Prometheus text format."""
+    lint = subprocess.run(["promtool", "check", "metrics"], input=report, capture_output=True)
+    check(lint.returncode == 0, "%s: promtool: %s %s" % (what, lint.stdout, lint.stderr))
+    try:
+        return {family.name: family for family in text_string_to_metric_families(report.decode())}
+    except ValueError as error:
+        check(False, "%s: not OpenMetrics: %s" % (what, error))
+        return {}
+
+
+def adapters(families):
+    """velkor_adapters as {kind: count}, None when there is no such family."""
+    family = families.get("velkor_adapters")
+    return family and {sample.labels["kind"]: sample.value for sample in family.samples}
 
 
 def series(text):
@@ -72,10 +91,17 @@ with tempfile.TemporaryDirectory() as folder:
     metrics = syvhost(env, "--format", "openmetrics")
     report = json.loads(syvhost(env, "--format", "json").stdout)
     check(metrics.returncode == 0, "exit status %d: %s" % (metrics.returncode, metrics.stderr))
-    lint = subprocess.run(["promtool", "check", "metrics"], input=metrics.stdout, capture_output=True)
-    check(lint.returncode == 0, "promtool: %s %s" % (lint.stdout, lint.stderr))
+    families = openmetrics(metrics.stdout, "every class")
+    check(adapters(families) == {"fibre_channel": 3, "iscsi": 2}, "adapters: %s" % adapters(families))
+    duration = families.get("velkor_collect_duration_seconds")
+    check(duration and duration.unit == "seconds", "the duration's unit")
     wanted = expected(report)
     check(len(wanted) == 15 and wanted <= series(metrics.stdout.decode()), "series missing from the report")
+
+    # A kind whose controllers were not asked for has no count, not 0; a class named twice counts once.
+    one_kind = syvhost(env, "--format", "openmetrics", "ORNSG_QLogicIScsiSCSIProtocolController",
+                       "ORNSG_QLogicFibreChannelFirmwareElement", "ORNSG_QLogicIScsiSCSIProtocolController")
+    check(adapters(openmetrics(one_kind.stdout, "one kind")) == {"iscsi": 2}, "adapters of the kind asked for")
 
     # node_exporter serves the file, as the textfile collector would in place.
     textfiles = os.path.join(folder, "textfiles")
@@ -102,11 +128,13 @@ with tempfile.TemporaryDirectory() as folder:
         exporter.terminate()
         exporter.wait(timeout=10)
 
-    # A tool that crashes: the query fails, and the report says so.
+    # A tool that crashes: the query fails, the report says so and counts no adapters.
     failed = syvhost(dict(env, SCLI_CRASH="1"), "--format", "openmetrics")
     check(failed.returncode == 1, "a failed query exits 1, not %d" % failed.returncode)
-    check(re.search(rb'^velkor_collect_success 0$', failed.stdout, re.M), "a failed query reports success 0")
-    check(subprocess.run(["promtool", "check", "metrics"], input=failed.stdout).returncode == 0, "failed report lint")
+    families = openmetrics(failed.stdout, "failed query")
+    success = families.get("velkor_collect_success")
+    check(success and [sample.value for sample in success.samples] == [0], "success 0")
+    check(adapters(families) is None, "a failed query counts adapters: %s" % adapters(families))
 
 for failure in failures:
     print("FAILED:", failure)

@@ -270,10 +270,21 @@ def main():
         finally:
             refreshing.stop()
 
+    # HTTPS on the loopback address without credentials, on both builds.
+    users = os.path.join(tempfile.mkdtemp(), 'users')
+    key, certificate = users + '.key', users + '.pem'
+    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', key, '-out', certificate,
+                    '-subj', '/CN=127.0.0.1', '-days', '1'], capture_output=True, check=True, timeout=LIMIT)
+    secure = Server(args=['--tls-cert', certificate, '--tls-key', key])
+    try:
+        check(secure.url.startswith('https:'), 'served %s' % secure.url)
+        same(secure, ['ecn', NS], ['%s/%s:%s' % (secure.hostport, NS, c) for c in query['classes']])
+    finally:
+        check(secure.stop(), 'the HTTPS server did not stop cleanly')
+
     # Refused at the start: exit status 2 and the reason.
     refusals = [(['--listen', '0.0.0.0:0'], 'loopback')]
     if not EMULATOR:  # the Windows build verifies no password hashes
-        users = os.path.join(tempfile.mkdtemp(), 'users')
         hashed = subprocess.run(['openssl', 'passwd', '-6', 'secret'], capture_output=True, text=True, check=True)
         with open(users, 'w') as f:
             f.write('# made by openssl passwd -6\nops:%s\n' % hashed.stdout.strip())
@@ -284,9 +295,6 @@ def main():
         check(done.returncode == 2 and reason in done.stderr, '%s: %d %s' % (args, done.returncode, done.stderr))
     if not EMULATOR:
         os.chmod(users, 0o600)
-        key, certificate = users + '.key', users + '.pem'
-        subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', key, '-out', certificate,
-                        '-subj', '/CN=127.0.0.1', '-days', '1'], capture_output=True, check=True, timeout=LIMIT)
         guarded = Server(args=['--credentials', users, '--tls-cert', certificate, '--tls-key', key, '--log-level', '2'],
                          stderr=subprocess.PIPE)
         for login, answer in [('ops:secret@', guarded.hostport), ('ops:wrong@', 'Invalid username/password'),

@@ -1,7 +1,7 @@
-// Windows only: starts a program with its standard output on the named file,
-// or with none ("closed"), standard error shared, and exits with its exit
-// code. What a POSIX shell's redirections do for the end-to-end tests.
-// Usage: stdout_launcher FILE|closed PROGRAM [ARGUMENT ...]
+// Starts a program with its standard output on the named file, with none
+// ("closed"), or on a pipe whose reader has gone ("broken-pipe"), standard
+// error shared, and exits with its exit code.
+// Usage: stdout_launcher FILE|closed|broken-pipe PROGRAM [ARGUMENT ...]
 #include <windows.h>
 
 #include <cstdio>
@@ -30,12 +30,20 @@ std::string Quote(const std::string& argument) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: stdout_launcher FILE|closed PROGRAM [ARGUMENT ...]\n");
+        std::fprintf(stderr, "usage: stdout_launcher FILE|closed|broken-pipe PROGRAM [ARGUMENT ...]\n");
         return 120;
     }
+    const std::string target = argv[1];
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE output = nullptr;
-    if (std::string(argv[1]) != "closed") {
-        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (target == "broken-pipe") {
+        HANDLE reader = nullptr;
+        if (!CreatePipe(&reader, &output, &inherit, 0)) {
+            std::fprintf(stderr, "stdout_launcher: cannot make a pipe: error %lu\n", GetLastError());
+            return 121;
+        }
+        CloseHandle(reader);
+    } else if (target != "closed") {
         output = CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         if (output == INVALID_HANDLE_VALUE) {
