@@ -74,6 +74,11 @@ inline void RequireRunsAllowed() {
     }
 }
 
+// The failure of a run that AbortRuns ended; `killed` says what was killed.
+inline ProcessError StoppedRun(const std::string& killed) {
+    return ProcessError(ProcessFailure::kAborted, "stopped: the host is shutting down" + killed);
+}
+
 // POSIX: the supervising program that each run starts (posix/ToolSupervisor.h);
 // empty (the default) for the one beside syvcore's library. Windows needs none.
 void SetSupervisorProgram(const std::string& path);

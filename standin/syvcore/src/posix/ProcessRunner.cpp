@@ -477,8 +477,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
         if (fds[0].revents != 0) {
             supervisor.Finish();
-            throw ProcessError(ProcessFailure::kAborted, std::string("stopped: the host is shutting down") +
-                                                             kKilledSuffix);
+            throw StoppedRun(kKilledSuffix);
         }
         // One read per stream and round, so that neither stream starves the
         // other and the limits are checked between reads.

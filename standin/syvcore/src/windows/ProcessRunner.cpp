@@ -485,8 +485,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         }
         if (signalled == WAIT_OBJECT_0) {
             kill();
-            throw ProcessError(ProcessFailure::kAborted,
-                               std::string("stopped: the host is shutting down") + kKilledSuffix);
+            throw StoppedRun(kKilledSuffix);
         }
         OutputPipe* pipe = pipes[signalled - WAIT_OBJECT_0];
         if (pipe == nullptr) {
