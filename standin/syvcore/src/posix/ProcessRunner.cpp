@@ -115,8 +115,8 @@ void OpenPipe(Pipe& pipe, bool nonBlockingRead = true) {
     if (!nonBlockingRead) {
         return;
     }
-    const int flags = ::fcntl(fds[0], F_GETFL);
-    if (flags < 0 || ::fcntl(fds[0], F_SETFL, flags | O_NONBLOCK) != 0) {
+    const int flags = ::fcntl(pipe.readEnd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(pipe.readEnd.Get(), F_SETFL, flags | O_NONBLOCK) != 0) {
         ThrowNotStarted("cannot set up a pipe: ", errno);
     }
 }
