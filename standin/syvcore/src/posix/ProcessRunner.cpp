@@ -298,7 +298,8 @@ public:
 
     // Ends the run and returns once the supervisor has killed and reaped
     // what was left and exited: its status pipe ends then, whether or not
-    // the host ignores SIGCHLD.
+    // the host ignores SIGCHLD. A supervisor that has not ended it within
+    // the grace is killed.
     void Finish() {
         if (pid_ <= 0) {
             return;
