@@ -17,9 +17,10 @@ namespace helper {
 //   stdin              reads standard input to its end; prints the byte count
 //   crash              (POSIX) dies by SIGSEGV
 //   sleep MS [closed]  sleeps MS milliseconds, with stdout and stderr closed first if asked
-//   tree PIDFILE MS [setsid]
+//   tree PIDFILE MS [setsid|setsid-closed]
 //                      starts a copy of itself that sleeps a minute holding the
-//                      output (in a session of its own if asked, POSIX), writes
+//                      output (in a session of its own if asked, POSIX; there
+//                      with its output closed first if asked), writes
 //                      "OWNPID CHILDPID" to PIDFILE, sleeps MS ms
 //   fd N               (POSIX) "open" if descriptor N is open
 

@@ -44,7 +44,7 @@ std::string ToUtf8(const wchar_t* text) {
     return result;
 }
 
-int StartSleepingChild(bool) {
+int StartSleepingChild(bool, bool) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring commandLine = L"\"" + std::wstring(self) + L"\" sleep 60000";
@@ -70,11 +70,19 @@ void CloseOutput() {
     CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
 }
 #else
-int StartSleepingChild(bool newSession) {
+void CloseOutput() {
+    close(STDOUT_FILENO);
+    close(STDERR_FILENO);
+}
+
+int StartSleepingChild(bool newSession, bool closeOutput) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (newSession) {
             setsid();
+        }
+        if (closeOutput) {
+            CloseOutput();
         }
         SleepMs(60000);
         _exit(0);
@@ -83,11 +91,6 @@ int StartSleepingChild(bool newSession) {
 }
 
 int OwnPid() { return static_cast<int>(getpid()); }
-
-void CloseOutput() {
-    close(STDOUT_FILENO);
-    close(STDERR_FILENO);
-}
 #endif
 
 int Run(const std::vector<std::string>& args) {
@@ -120,7 +123,8 @@ int Run(const std::vector<std::string>& args) {
         }
         SleepMs(Number(args, 1));
     } else if (mode == "tree" && args.size() > 1) {
-        const int child = StartSleepingChild(args.size() > 3 && args[3] == "setsid");
+        const std::string how = args.size() > 3 ? args[3] : std::string();
+        const int child = StartSleepingChild(how.rfind("setsid", 0) == 0, how == "setsid-closed");
         if (child <= 0) {
             return 2;
         }

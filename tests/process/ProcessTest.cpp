@@ -59,6 +59,19 @@ bool GoneWithin(int pid, std::chrono::seconds grace) {
     return true;
 }
 
+// The process ids that the helper's tree mode writes, once both are there
+// (0 and 0 after ten seconds without).
+std::pair<int, int> WaitForPids(const std::string& file) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::pair<int, int> pids{0, 0};
+    while ((pids.first <= 0 || pids.second <= 0) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pids = {0, 0};
+        std::ifstream(file) >> pids.first >> pids.second;
+    }
+    return pids;
+}
+
 class ProcessTest : public syvtest::HostTest {
 protected:
     void SetUp() override {
@@ -70,6 +83,8 @@ protected:
     }
     void TearDown() override {
         StandinHost::SetInProcessTool(nullptr);
+        StandinHost::ResumeToolRuns();
+        StandinHost::SetToolSupervisor("");
         HostTest::TearDown();
     }
 
@@ -159,6 +174,9 @@ TEST_F(ProcessTest, StandardInputIsTheNullDevice) {
     ::dup2(file, STDIN_FILENO);
     ::close(file);
     const std::string count = Output({"stdin"});
+    // A host started with it closed: the run's own descriptors take its number.
+    ::close(STDIN_FILENO);
+    EXPECT_EQ(Output({"stdin"}), "0");
     ::dup2(saved, STDIN_FILENO);
     ::close(saved);
 #endif
@@ -171,8 +189,8 @@ TEST_F(ProcessTest, StandardInputIsTheNullDevice) {
 // A relative path goes below the tools folder, never to the search path or
 // the working directory (here the bin folder, which holds the helper); only
 // a drive or UNC path counts as absolute on Windows. At the timeout or the
-// output cap the program is killed, with what it started, also a process
-// that left its group and session or a program that closed its output.
+// output cap the program is killed, with what it started, also a program
+// that closed its output.
 TEST_F(ProcessTest, FailuresNameTheProgramAndTheCause) {
     testsupport::ScratchFolder folder("velkor-tools");
     const std::string t = folder.Path();
@@ -230,7 +248,6 @@ TEST_F(ProcessTest, FailuresNameTheProgramAndTheCause) {
         {"C:\\scli.exe", {}, notStarted, ": C:\\scli.exe (" + t + "/C:\\scli.exe): "},
         {folder.File("orphan"), {}, notStarted, ": cannot run: its interpreter /no/such/shell\\x0d is missing"},
         {h, {"crash"}, TSYVStatusCode::kProgramCrashed, ": " + h + ": killed by signal 11 (Segmentation fault)"},
-        {h, {"tree", pids, "0", "setsid"}, timedOut, stillOpen},
 #endif
         {h, {"tree", pids, "60000"}, timedOut, ": " + h + ": still running" + killed},
         {h, {"tree", pids, "0"}, timedOut, stillOpen},
@@ -263,6 +280,97 @@ TEST_F(ProcessTest, FailuresNameTheProgramAndTheCause) {
 
     StandinHost::SetToolsFolder("");
     EXPECT_THAT(Spawn(kHelper, {"exit", "0"}).message, HasSubstr("no tools folder"));
+}
+
+#if !defined(_WIN32)
+// A process that left the program's group and session still ends with the
+// run, whether it holds the output (the run times out) or not (the run
+// succeeds). The run goes on another thread, so that a sweep that misses the
+// process fails here within the bound rather than waiting for it to end by
+// itself.
+TEST_F(ProcessTest, ProcessesThatLeftTheSessionEndWithTheRun) {
+    testsupport::ScratchFolder folder("velkor-setsid");
+    const std::string pids = folder.File("pids");
+    const std::pair<const char*, bool> cases[] = {{"setsid", true}, {"setsid-closed", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        std::filesystem::remove(pids);
+        syv::QueryReport report;
+        std::thread run([&] { report = Spawn(kHelper, {"tree", pids, "0", c.first}, nullptr, 1); });
+        const int child = WaitForPids(pids).second;
+        const bool gone = child > 0 && GoneWithin(child, std::chrono::seconds(5));
+        if (child > 0 && !gone) ::kill(child, SIGKILL);  // so that the run can end
+        run.join();
+        EXPECT_TRUE(gone) << "child " << child;
+        EXPECT_EQ(report.failed, c.second) << report.message;
+    }
+}
+
+// A supervising program that is missing or is not one fails the run, named,
+// and never holds it up past the timeout and a short grace.
+TEST_F(ProcessTest, AWrongSupervisingProgramFailsTheRunNamingIt) {
+    testsupport::ScratchFolder folder("velkor-supervisor");
+    folder.Write("exits", "#!/bin/sh\nexit 0\n");
+    folder.Write("hangs", "#!/bin/sh\nexec sleep 60\n");
+    for (const char* name : {"exits", "hangs"}) {
+        std::filesystem::permissions(folder.File(name), std::filesystem::perms::owner_all);
+    }
+    const struct {
+        std::string supervisor;
+        std::uint32_t status;
+        std::string says;
+    } cases[] = {
+        {folder.File("missing"), TSYVStatusCode::kProgramNotStarted,
+         ": cannot start its supervising program " + folder.File("missing") + ": no such file"},
+        {folder.File("exits"), TSYVStatusCode::kProgramCrashed,
+         ": its supervising program " + folder.File("exits") + " ended without saying how the program ended"},
+        {folder.File("hangs"), TSYVStatusCode::kProgramTimedOut, ": still running after 1 s"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.supervisor);
+        StandinHost::SetToolSupervisor(c.supervisor);
+        const syv::QueryReport report = Spawn(kHelper, {"exit", "0"}, nullptr, 1);
+        EXPECT_EQ(report.status, c.status);
+        EXPECT_THAT(report.message, HasSubstr(c.says));
+    }
+}
+#endif
+
+// A stop ends the run in progress at once, with what the program started,
+// and fails every later run without starting it, in-process tool included,
+// until the host resumes them.
+TEST_F(ProcessTest, AbortedToolRunsFailAtOnceUntilResumed) {
+    testsupport::ScratchFolder folder("velkor-abort");
+    const std::string pids = folder.File("pids");
+    syv::QueryReport report;
+    std::thread run([&] { report = Spawn(kHelper, {"tree", pids, "60000"}); });
+    const std::pair<int, int> tree = WaitForPids(pids);
+    StandinHost::AbortToolRuns();
+    run.join();
+    EXPECT_EQ(report.status, TSYVStatusCode::kFailed);
+    EXPECT_THAT(report.message, HasSubstr(" (" + HelperPath() + "): stopped: the host is shutting down; killed"));
+    ASSERT_EQ(report.toolRuns.size(), 1u);
+    EXPECT_EQ(report.toolRuns[0].outcome, "failed: " + report.message);
+    EXPECT_TRUE(GoneWithin(tree.first, std::chrono::seconds(10))) << "parent " << tree.first;
+    EXPECT_TRUE(GoneWithin(tree.second, std::chrono::seconds(10))) << "child " << tree.second;
+
+    bool toolCalled = false;
+    for (const bool inProcess : {false, true}) {
+        if (inProcess) {
+            StandinHost::SetInProcessTool([&](const std::string&, const std::vector<std::string>&) {
+                toolCalled = true;
+                return std::string();
+            });
+        }
+        report = Spawn(kHelper, {"exit", "0"});
+        EXPECT_EQ(report.status, TSYVStatusCode::kFailed);
+        EXPECT_THAT(report.message, HasSubstr(": not started: the host is shutting down"));
+    }
+    EXPECT_FALSE(toolCalled);
+
+    StandinHost::ResumeToolRuns();
+    StandinHost::SetInProcessTool(nullptr);
+    EXPECT_EQ(Output({"exit", "0", "x"}), std::string("x", 2));
 }
 
 // An exit code is the program's answer, not a failure: -1 included

@@ -35,6 +35,7 @@ enum class ProcessFailure {
     kCrashed,         // killed by a signal / terminated with an NTSTATUS error
     kTimedOut,        // the limit passed; killed
     kOutputTooLarge,  // the output limit passed; killed
+    kAborted,         // the host is stopping (AbortRuns): killed, or never started
 };
 
 // What went wrong, as text that completes "<program>: " (for example
@@ -57,6 +58,30 @@ private:
 // error are not partial results: a failure discards them.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessLimits& limits);
+
+// Ends every run in progress at once, killed as at its time limit, and fails
+// it with kAborted; every later run fails the same way without starting,
+// until ResumeRuns. Both may be called from any thread, while another is
+// inside RunProcess.
+void AbortRuns();
+void ResumeRuns();
+bool RunsAborted();
+
+// The failure of a run that AbortRuns keeps from starting.
+inline void RequireRunsAllowed() {
+    if (RunsAborted()) {
+        throw ProcessError(ProcessFailure::kAborted, "not started: the host is shutting down");
+    }
+}
+
+// The failure of a run that AbortRuns ended; `killed` says what was killed.
+inline ProcessError StoppedRun(const std::string& killed) {
+    return ProcessError(ProcessFailure::kAborted, "stopped: the host is shutting down" + killed);
+}
+
+// POSIX: the supervising program that each run starts (posix/ToolSupervisor.h);
+// empty (the default) for the one beside syvcore's library. Windows needs none.
+void SetSupervisorProgram(const std::string& path);
 
 // Whether the platform takes the path as absolute (see below).
 bool IsAbsoluteProgramPath(const std::string& path);

@@ -43,6 +43,8 @@ std::uint32_t StatusOf(syv::detail::ProcessFailure failure) {
         return TSYVStatusCode::kProgramTimedOut;
     case syv::detail::ProcessFailure::kOutputTooLarge:
         return TSYVStatusCode::kProgramOutputTooLarge;
+    case syv::detail::ProcessFailure::kAborted:
+        return TSYVStatusCode::kFailed;
     }
     return TSYVStatusCode::kFailed;
 }
@@ -68,6 +70,12 @@ std::string NameProgram(const std::string& path, const std::string& resolved) {
                                                 : Printable(path) + " (" + Printable(resolved) + ")";
 }
 
+TSYVException HostError(const std::string& path, const std::string& resolved,
+                        const syv::detail::ProcessError& error) {
+    return TSYVException(TSYVStatusCode(StatusOf(error.GetFailure())),
+                         NameProgram(path, resolved) + ": " + error.what());
+}
+
 // Runs the program with the host's output cap, turning every failure into
 // the host's exception naming the program.
 syv::detail::ProcessResult RunChecked(const std::string& path, const std::string& toolsFolder,
@@ -81,17 +89,22 @@ syv::detail::ProcessResult RunChecked(const std::string& path, const std::string
     } catch (const TSYVException&) {
         throw;
     } catch (const syv::detail::ProcessError& error) {
-        throw TSYVException(TSYVStatusCode(StatusOf(error.GetFailure())),
-                            NameProgram(path, resolved) + ": " + error.what());
+        throw HostError(path, resolved, error);
     } catch (const std::exception& error) {
         // Out of memory, say: still the host's one exception type.
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kFailed), NameProgram(path, resolved) + ": " + error.what());
     }
 }
 
-// The in-process tool's output, held to the same cap as a program's.
+// The in-process tool's output, held to the same cap as a program's; like
+// a program, it is not run once the host is stopping.
 std::string RunInProcess(const syv::InProcessTool& tool, const std::string& path,
                          const std::vector<std::string>& arguments) {
+    try {
+        syv::detail::RequireRunsAllowed();
+    } catch (const syv::detail::ProcessError& error) {
+        throw HostError(path, std::string(), error);
+    }
     std::string output = tool(path, arguments);
     if (output.size() > syv::detail::GetMaxOutputBytes()) {
         throw TSYVException(TSYVStatusCode(TSYVStatusCode::kProgramOutputTooLarge),
@@ -145,6 +158,12 @@ std::string TOSSpecific::SpawnProcess(std::string path, std::vector<std::string>
 }  // namespace NORNSYV20
 
 namespace syv {
+
+void StandinHost::AbortToolRuns() { detail::AbortRuns(); }
+
+void StandinHost::ResumeToolRuns() { detail::ResumeRuns(); }
+
+void StandinHost::SetToolSupervisor(const std::string& path) { detail::SetSupervisorProgram(path); }
 
 ProgramResult StandinHost::RunProgram(const std::string& path, const std::vector<std::string>& arguments,
                                       int timeoutSeconds) {

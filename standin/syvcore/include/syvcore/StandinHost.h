@@ -91,7 +91,8 @@ typedef std::function<std::string(const std::string& path, const std::vector<std
     InProcessTool;
 
 // Process-wide configuration and control of the stand-in host. Not
-// synchronised: one thread drives the host, as the real one does.
+// synchronised, but for AbortToolRuns and ResumeToolRuns: one thread drives
+// the host, as the real one does.
 class SYV_API StandinHost {
 public:
     // Reads every *.mof file of the folder into the namespace's class
@@ -115,6 +116,21 @@ public:
     // programs; the output cap and the record of tool runs still apply. An
     // empty function goes back to starting programs.
     static void SetInProcessTool(InProcessTool tool);
+
+    // For a host that is stopping, callable from any thread (one that sees a
+    // stop request while another runs a query): every tool run in progress
+    // ends at once, the program and everything it started killed as at its
+    // timeout, and fails with TSYVException (status 1) saying that the host
+    // is shutting down; every later one, RunProgram's and the in-process
+    // tool's included, fails the same way without starting. ResumeToolRuns
+    // lets them start again.
+    static void AbortToolRuns();
+    static void ResumeToolRuns();
+
+    // POSIX: the supervising program that each tool run starts (it ends what
+    // the tool leaves running); empty (the default) for syvtoolsupervisor
+    // beside syvcore's library. Windows needs none.
+    static void SetToolSupervisor(const std::string& path);
 
     // Messages at or below this level are also written to standard error;
     // 0 writes none (the default).

@@ -1,7 +1,8 @@
-// The process runner on POSIX systems: a supervising process
+// The process runner on POSIX systems: a supervising program
 // (ToolSupervisor.h) starts the program and ends everything it started when
 // the run ends; here both output pipes and the supervisor's report are read
-// with poll, and the run is ended at the time or output limit.
+// with poll, and the run is ended at the time or output limit or when the
+// host stops.
 #include "ProcessRunner.h"
 
 #include "ToolSupervisor.h"
@@ -9,9 +10,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -19,7 +21,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
+#include <mutex>
 
 extern char** environ;
 
@@ -82,22 +86,37 @@ std::string ErrnoText(int error) {
     throw ProcessError(ProcessFailure::kNotStarted, what + ErrnoText(error));
 }
 
+// Above the supervisor's fixed numbers, so that no dup2 of its start
+// overwrites a descriptor that a later one hands on (a host started with a
+// standard stream closed gets low numbers for its pipes).
+void MoveAboveSupervisorFds(FileDescriptor& fd, const char* what) {
+    if (fd.Get() >= kSupervisorFdCount) {
+        return;
+    }
+    const int moved = ::fcntl(fd.Get(), F_DUPFD_CLOEXEC, kSupervisorFdCount);
+    if (moved < 0) {
+        ThrowNotStarted(what, errno);
+    }
+    fd.Reset(moved);
+}
+
 void OpenPipe(Pipe& pipe, bool nonBlockingRead = true) {
     int fds[2];
     // Close-on-exec, so that no program that another thread starts inherits
-    // an end and holds the pipe open; the supervisors close the ends they do
-    // not use as they start, and their dup2 clears the flag on the ones
-    // they hand on.
+    // an end and holds the pipe open; a supervisor's start places the ends
+    // it hands on, which clears the flag on them.
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         ThrowNotStarted("cannot create a pipe: ", errno);
     }
     pipe.readEnd.Reset(fds[0]);
     pipe.writeEnd.Reset(fds[1]);
+    MoveAboveSupervisorFds(pipe.readEnd, "cannot set up a pipe: ");
+    MoveAboveSupervisorFds(pipe.writeEnd, "cannot set up a pipe: ");
     if (!nonBlockingRead) {
         return;
     }
-    const int flags = ::fcntl(fds[0], F_GETFL);
-    if (flags < 0 || ::fcntl(fds[0], F_SETFL, flags | O_NONBLOCK) != 0) {
+    const int flags = ::fcntl(pipe.readEnd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(pipe.readEnd.Get(), F_SETFL, flags | O_NONBLOCK) != 0) {
         ThrowNotStarted("cannot set up a pipe: ", errno);
     }
 }
@@ -166,15 +185,63 @@ std::string StartFailureText(const std::string& program, int error) {
     }
 }
 
-// The run's supervising process (ToolSupervisor.h): forked with the pipes in
-// place; closing the control pipe makes it end the program and everything
-// the program started, after which it exits. A fork copies the host's page
-// tables, which costs a host holding much memory some time at each start.
+// Beside this library, as the loader found it; read when the library is
+// loaded, before a host could change the working folder that a library found
+// by a relative path depends on.
+std::string SupervisorBesideThisLibrary() {
+    static const char marker = 0;
+    Dl_info info;
+    if (::dladdr(&marker, &info) == 0 || info.dli_fname == nullptr) {
+        return kSupervisorProgramName;  // refused by the start below: no such file
+    }
+    const std::string library = info.dli_fname;
+    const std::size_t slash = library.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) + "/" +
+           kSupervisorProgramName;
+}
+
+const std::string gSupervisorBesideThisLibrary = SupervisorBesideThisLibrary();
+std::string gSupervisorProgram;  // set by the host; empty: the one beside
+
+// How long a supervisor may take to end its run before it is killed: a sound
+// one ends at once, a wrong program in its place never would.
+const std::chrono::seconds kSupervisorGrace(5);
+
+// A posix_spawn setting, released however the start ends.
+template <typename T, int (*Destroy)(T*)>
+class SpawnSetting {
+public:
+    explicit SpawnSetting(int (*init)(T*)) {
+        if (const int error = init(&value_)) {
+            ThrowNotStarted("cannot prepare its supervising program: ", error);
+        }
+    }
+    SpawnSetting(const SpawnSetting&) = delete;
+    SpawnSetting& operator=(const SpawnSetting&) = delete;
+    ~SpawnSetting() { Destroy(&value_); }
+    T* Get() { return &value_; }
+
+private:
+    T value_;
+};
+
+void RequireSpawnCall(int error) {
+    if (error != 0) {
+        ThrowNotStarted("cannot prepare its supervising program: ", error);
+    }
+}
+
+// The run's supervising program (ToolSupervisor.h), started with
+// posix_spawn, which unlike a fork copies nothing of the host; closing the
+// control pipe makes it end the program and everything the program started,
+// after which it exits.
 class Supervisor {
 public:
-    Supervisor(const std::string& program, const std::vector<std::string>& arguments, Pipe& out, Pipe& err) {
+    Supervisor(const std::string& program, const std::vector<std::string>& arguments, Pipe& out, Pipe& err)
+        : path_(gSupervisorProgram.empty() ? gSupervisorBesideThisLibrary : gSupervisorProgram) {
         std::vector<char*> argv;
-        argv.reserve(arguments.size() + 2);
+        argv.reserve(arguments.size() + 3);
+        argv.push_back(const_cast<char*>(path_.c_str()));
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -184,26 +251,31 @@ public:
         if (!nullInput.IsOpen()) {
             ThrowNotStarted("cannot open the null device: ", errno);
         }
+        MoveAboveSupervisorFds(nullInput, "cannot open the null device: ");
         Pipe status;
         Pipe control;
         OpenPipe(status, false);
         OpenPipe(control, false);
-        const SupervisorPlan plan{program.c_str(), argv.data(),          environ,
-                                  nullInput.Get(),  out.writeEnd.Get(),  err.writeEnd.Get(),
-                                  status.writeEnd.Get(), control.readEnd.Get()};
-        // No host handler may run in the child before it has reset them.
-        sigset_t all;
-        sigset_t previous;
-        sigfillset(&all);
-        ::pthread_sigmask(SIG_SETMASK, &all, &previous);
-        pid_ = ::fork();
-        const int forkError = errno;
-        if (pid_ == 0) {
-            RunSupervisor(plan);
+
+        SpawnSetting<posix_spawn_file_actions_t, posix_spawn_file_actions_destroy> actions(
+            posix_spawn_file_actions_init);
+        const int handedOn[kSupervisorFdCount] = {nullInput.Get(), out.writeEnd.Get(), err.writeEnd.Get(),
+                                                  status.writeEnd.Get(), control.readEnd.Get()};
+        for (int fd = 0; fd < kSupervisorFdCount; ++fd) {
+            RequireSpawnCall(posix_spawn_file_actions_adddup2(actions.Get(), handedOn[fd], fd));
         }
-        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        if (pid_ < 0) {
-            ThrowNotStarted("cannot start its supervising process: ", forkError);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // Also what the host opened without close-on-exec.
+        RequireSpawnCall(posix_spawn_file_actions_addclosefrom_np(actions.Get(), kSupervisorFdCount));
+#endif
+        // A process group of its own, out of the terminal's, from its start.
+        SpawnSetting<posix_spawnattr_t, posix_spawnattr_destroy> attributes(posix_spawnattr_init);
+        RequireSpawnCall(posix_spawnattr_setflags(attributes.Get(), POSIX_SPAWN_SETPGROUP));
+        RequireSpawnCall(posix_spawnattr_setpgroup(attributes.Get(), 0));
+        const int error = ::posix_spawn(&pid_, path_.c_str(), actions.Get(), attributes.Get(), argv.data(), environ);
+        if (error != 0) {
+            pid_ = -1;
+            ThrowNotStarted("cannot start its supervising program " + path_ + ": ", error);
         }
         status_.Reset(status.readEnd.Release());
         control_.Reset(control.writeEnd.Release());
@@ -213,6 +285,7 @@ public:
     ~Supervisor() { Finish(); }
 
     int StatusFd() const { return status_.Get(); }
+    const std::string& Path() const { return path_; }
 
     // False when the supervisor ended without a report.
     bool ReadReport(SupervisorReport& report) {
@@ -225,14 +298,29 @@ public:
 
     // Ends the run and returns once the supervisor has killed and reaped
     // what was left and exited: its status pipe ends then, whether or not
-    // the host ignores SIGCHLD.
+    // the host ignores SIGCHLD. A supervisor that has not ended it within
+    // the grace is killed.
     void Finish() {
         if (pid_ <= 0) {
             return;
         }
         control_.Close();
-        SupervisorReport ignored;
-        while (ReadReport(ignored)) {
+        const Clock::time_point end = Clock::now() + kSupervisorGrace;
+        for (;;) {
+            const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            pollfd fd{status_.Get(), POLLIN, 0};
+            const int ready = remaining > 0 ? ::poll(&fd, 1, static_cast<int>(remaining)) : 0;
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            SupervisorReport ignored;
+            if (ready <= 0) {
+                ::kill(pid_, SIGKILL);
+                break;
+            }
+            if (!ReadReport(ignored)) {
+                break;
+            }
         }
         int status;
         while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
@@ -241,10 +329,61 @@ public:
     }
 
 private:
+    std::string path_;
     pid_t pid_ = -1;
     FileDescriptor status_;
     FileDescriptor control_;
 };
+
+// What AbortRuns sets: a flag, and a pipe that is readable while it is set,
+// which every run polls beside its own pipes.
+class StopSignal {
+public:
+    StopSignal() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+            read_ = fds[0];
+            write_ = fds[1];
+        } else {
+            error_ = errno;
+        }
+    }
+
+    // -1 when the pipe could not be made (Error() says why).
+    int ReadFd() const { return read_; }
+    int Error() const { return error_; }
+    bool IsSet() const { return set_.load(); }
+
+    void Set(bool stop) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (stop == set_.load()) {
+            return;
+        }
+        char byte = 0;
+        // One byte in an empty pipe, or the byte written before: neither
+        // call can fail on a pipe that exists.
+        if (stop) {
+            set_.store(true);
+            (void)!::write(write_, &byte, 1);
+        } else {
+            (void)!::read(read_, &byte, 1);
+            set_.store(false);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::atomic<bool> set_{false};
+    int read_ = -1;
+    int write_ = -1;
+    int error_ = 0;
+};
+
+// Made once, kept for the life of the process.
+StopSignal& TheStopSignal() {
+    static StopSignal signal;
+    return signal;
+}
 
 std::string SignalText(int signal) {
     const char* name = ::strsignal(signal);
@@ -257,11 +396,24 @@ const char* const kKilledSuffix = "; killed with every process it started";
 
 bool IsAbsoluteProgramPath(const std::string& path) { return !path.empty() && path.front() == '/'; }
 
+void AbortRuns() { TheStopSignal().Set(true); }
+
+void ResumeRuns() { TheStopSignal().Set(false); }
+
+bool RunsAborted() { return TheStopSignal().IsSet(); }
+
+void SetSupervisorProgram(const std::string& path) { gSupervisorProgram = path; }
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessLimits& limits) {
     RequireNoNulBytes(program, arguments);
     if (program.empty()) {
         throw ProcessError(ProcessFailure::kNotStarted, "empty program path");
+    }
+    RequireRunsAllowed();
+    const StopSignal& stop = TheStopSignal();
+    if (stop.ReadFd() < 0) {
+        ThrowNotStarted("cannot create a pipe: ", stop.Error());
     }
 
     Pipe out;
@@ -295,10 +447,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         }
         const std::chrono::milliseconds wait = std::chrono::ceil<std::chrono::milliseconds>(remaining);
 
-        std::array<pollfd, 3> fds{};
-        std::array<std::string*, 3> sinks{};
-        std::array<FileDescriptor*, 3> sources{};
-        nfds_t count = 0;
+        std::array<pollfd, 4> fds{};
+        std::array<std::string*, 4> sinks{};
+        std::array<FileDescriptor*, 4> sources{};
+        fds[0] = {stop.ReadFd(), POLLIN, 0};
+        nfds_t count = 1;
         if (out.readEnd.IsOpen()) {
             fds[count] = {out.readEnd.Get(), POLLIN, 0};
             sources[count] = &out.readEnd;
@@ -323,16 +476,21 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                                std::string("cannot wait for output: ") + std::strerror(error));
         }
 
+        if (fds[0].revents != 0) {
+            supervisor.Finish();
+            throw StoppedRun(kKilledSuffix);
+        }
         // One read per stream and round, so that neither stream starves the
         // other and the limits are checked between reads.
-        for (nfds_t i = 0; i < count; ++i) {
+        for (nfds_t i = 1; i < count; ++i) {
             if (fds[i].revents == 0) {
                 continue;
             }
             if (sinks[i] == nullptr) {
                 if (!supervisor.ReadReport(report)) {
                     supervisor.Finish();
-                    throw ProcessError(ProcessFailure::kCrashed, "its supervising process ended before it did");
+                    throw ProcessError(ProcessFailure::kCrashed, "its supervising program " + supervisor.Path() +
+                                                                     " ended without saying how the program ended");
                 }
                 ended = true;
                 continue;

@@ -1,6 +1,7 @@
-// The supervising process (ToolSupervisor.h). Everything here runs in a
-// child forked from the host, so it makes only async-signal-safe calls: no
-// allocation, no stdio, no locks.
+// The supervising program of one program run (ToolSupervisor.h):
+// syvtoolsupervisor PROGRAM [ARGUMENT ...], started by syvcore with its
+// descriptors in place. Plain code on the C library alone, so that it starts
+// fast and needs nothing of the host.
 #include "ToolSupervisor.h"
 
 #include <cerrno>
@@ -20,14 +21,14 @@
 #include <sys/prctl.h>
 #endif
 
+extern char** environ;
+
 namespace syv {
 namespace detail {
 namespace {
 
-// The supervisor's own descriptors, once arranged.
-const int kStatusFd = 3;
-const int kControlFd = 4;
-const int kFirstFreeFd = 5;
+const int kStatusFd = kSupervisorStatusFd;
+const int kControlFd = kSupervisorControlFd;
 
 void NoteChildEvent(int) {}
 
@@ -54,30 +55,6 @@ void CloseFrom(int first) {
     }
 }
 
-// The plan's descriptors become 0 to 4; nothing else of the host stays open,
-// neither for the program nor here (a pipe end of another run held here
-// would keep that run's output from ending).
-bool ArrangeDescriptors(const SupervisorPlan& plan) {
-    const int sources[kFirstFreeFd] = {plan.nullInput, plan.outputWrite, plan.errorWrite, plan.statusWrite,
-                                       plan.controlRead};
-    int moved[kFirstFreeFd];
-    // Above the targets first, so that no dup2 overwrites a source that
-    // happens to sit on a target (a host started with standard output closed).
-    for (int i = 0; i < kFirstFreeFd; ++i) {
-        moved[i] = ::fcntl(sources[i], F_DUPFD, kFirstFreeFd);
-        if (moved[i] < 0) {
-            return false;
-        }
-    }
-    for (int i = 0; i < kFirstFreeFd; ++i) {
-        if (::dup2(moved[i], i) < 0) {
-            return false;
-        }
-    }
-    CloseFrom(kFirstFreeFd);
-    return true;
-}
-
 void SetDisposition(int signal, void (*handler)(int)) {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -87,19 +64,19 @@ void SetDisposition(int signal, void (*handler)(int)) {
     ::sigaction(signal, &action, nullptr);
 }
 
-[[noreturn]] void ExecProgram(const SupervisorPlan& plan, int errorPipe) {
+[[noreturn]] void ExecProgram(char** argv, int errorPipe) {
     // A group of its own, so that the program and what it starts die together.
     ::setpgid(0, 0);
     ::close(kStatusFd);
     ::close(kControlFd);
-    // Neither the host's handlers, blocked signals nor ignored ones (SIGPIPE,
-    // say) are the program's business.
+    // The supervisor's handler, its ignored SIGPIPE and its blocked SIGCHLD
+    // are not the program's business.
     SetDisposition(SIGCHLD, SIG_DFL);
     SetDisposition(SIGPIPE, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execve(plan.program, plan.argv, plan.envp);
+    ::execve(argv[0], argv, environ);
     const int error = errno;
     while (::write(errorPipe, &error, sizeof error) < 0 && errno == EINTR) {
     }
@@ -236,16 +213,11 @@ void Supervise(pid_t program, bool reported) {
     }
 }
 
-}  // namespace
-
-void RunSupervisor(const SupervisorPlan& plan) {
-    if (!ArrangeDescriptors(plan)) {
-        const SupervisorReport report{SupervisorReport::kSetupFailed, errno};
-        (void)::write(plan.statusWrite, &report, sizeof report);
-        ::_exit(1);
-    }
-    // The host's handlers stay behind; SIGCHLD wakes the wait below, and a
-    // host that has gone must not end the sweep by SIGPIPE.
+// Runs the program argv[0] and returns once the host has ended the run.
+void Run(char** argv) {
+    // The host's handlers stayed behind at exec, but not what it ignored:
+    // SIGCHLD wakes the wait below, and a host that has gone must not end
+    // the sweep by SIGPIPE.
     for (int signal = 1; signal < NSIG; ++signal) {
         SetDisposition(signal, SIG_DFL);
     }
@@ -255,9 +227,6 @@ void RunSupervisor(const SupervisorPlan& plan) {
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGCHLD);
     ::sigprocmask(SIG_SETMASK, &blocked, nullptr);
-    // Out of the terminal's process group: an interrupt meant for the host
-    // must not end the supervisor before it has ended the program.
-    ::setpgid(0, 0);
 #if defined(__linux__)
     ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0);
 #endif
@@ -265,16 +234,16 @@ void RunSupervisor(const SupervisorPlan& plan) {
     int errorPipe[2];
     if (::pipe(errorPipe) != 0 || ::fcntl(errorPipe[1], F_SETFD, FD_CLOEXEC) != 0) {
         Report(SupervisorReport::kSetupFailed, errno);
-        ::_exit(1);
+        return;
     }
     const pid_t program = ::fork();
     if (program == 0) {
         ::close(errorPipe[0]);
-        ExecProgram(plan, errorPipe[1]);
+        ExecProgram(argv, errorPipe[1]);
     }
     if (program < 0) {
         Report(SupervisorReport::kSetupFailed, errno);
-        ::_exit(1);
+        return;
     }
     // Here too, so that the group exists before any kill of it, whichever
     // of the two runs first.
@@ -296,8 +265,27 @@ void RunSupervisor(const SupervisorPlan& plan) {
     }
     Supervise(program, execFailed);
     Sweep(program);
-    ::_exit(0);
 }
 
+}  // namespace
 }  // namespace detail
 }  // namespace syv
+
+// The host started it in a process group of its own, out of the terminal's,
+// so that an interrupt meant for the host cannot end it before it has ended
+// the program.
+int main(int argc, char** argv) {
+    using namespace syv::detail;
+    if (argc < 2 || ::fcntl(kStatusFd, F_GETFD) < 0 || ::fcntl(kControlFd, F_GETFD) < 0) {
+        static const char usage[] =
+            "syvtoolsupervisor: runs a program for syvcore, which hands it its status and control pipes as "
+            "descriptors 3 and 4; not to be started by hand\n";
+        (void)!::write(STDERR_FILENO, usage, sizeof usage - 1);
+        return 2;
+    }
+    // Whatever started it, no descriptor of another run may stay open here:
+    // a pipe end held here would keep that run's output from ending.
+    CloseFrom(kSupervisorFdCount);
+    Run(argv + 1);
+    return 0;
+}

@@ -1,7 +1,12 @@
-// The supervising process of one program run on POSIX systems. The host
-// forks it; it starts the program in a process group of its own, reports how
-// the program ended, and when the host closes the control pipe (or the host
-// is gone) ends the program and every process it started, and reaps them.
+// The supervising program of one program run on POSIX systems
+// (syvtoolsupervisor, built beside syvcore): what syvcore and it agree on.
+//
+// syvcore starts it with posix_spawn, which copies nothing of the host, with
+// the program's path and arguments as its own arguments and these
+// descriptors in place; nothing else of the host stays open. It starts the
+// program in a process group of its own, reports how the program ended, and
+// when the host closes the control pipe (or the host is gone) ends the
+// program and every process it started, reaps them and exits.
 //
 // Being a separate process, it keeps what the run needs away from the host's
 // process-wide state: it waits for the program with its own SIGCHLD
@@ -15,6 +20,15 @@
 namespace syv {
 namespace detail {
 
+// The supervisor's descriptors: 0 to 2 are the program's standard streams
+// (the null device, the output pipe, the error pipe).
+const int kSupervisorStatusFd = 3;   // where the report goes
+const int kSupervisorControlFd = 4;  // readable (end of file or a byte): end the run
+const int kSupervisorFdCount = 5;
+
+// The program's name beside syvcore's library.
+const char* const kSupervisorProgramName = "syvtoolsupervisor";
+
 // Sent once on the status pipe, in one write.
 struct SupervisorReport {
     enum Kind : int {
@@ -26,22 +40,6 @@ struct SupervisorReport {
     int kind;
     int value;
 };
-
-// Prepared before the fork: in the child of a possibly multi-threaded host
-// only async-signal-safe calls are made, so nothing is allocated there.
-struct SupervisorPlan {
-    const char* program;
-    char* const* argv;
-    char* const* envp;
-    int nullInput;    // the program's standard input
-    int outputWrite;  // the program's standard output
-    int errorWrite;   // the program's standard error
-    int statusWrite;  // where the report goes
-    int controlRead;  // readable (end of file or a byte): end the run
-};
-
-// Runs in the forked child and never returns.
-[[noreturn]] void RunSupervisor(const SupervisorPlan& plan);
 
 }  // namespace detail
 }  // namespace syv

@@ -1,7 +1,8 @@
 // The process runner on Windows: CreateProcessW with an explicit program and
 // a command line that parses back into the exact arguments, the child in a
 // job object of its own, both output pipes read with overlapped I/O on this
-// one thread, the job terminated on timeout or over-long output.
+// one thread, the job terminated on timeout, over-long output or when the
+// host stops.
 #include "ProcessRunner.h"
 
 #ifndef NOMINMAX
@@ -330,7 +331,36 @@ const char* SystemEndName(DWORD status) {
     }
 }
 
+// What AbortRuns sets: a flag, and a manual-reset event signalled while it
+// is set, which every run waits for beside its process and pipes.
+struct StopSignal {
+    std::atomic<bool> set{false};
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // kept for the life of the process
+    DWORD error = event != nullptr ? 0 : GetLastError();
+};
+
+StopSignal& TheStopSignal() {
+    static StopSignal signal;
+    return signal;
+}
+
 }  // namespace
+
+void AbortRuns() {
+    StopSignal& stop = TheStopSignal();
+    stop.set.store(true);
+    SetEvent(stop.event);
+}
+
+void ResumeRuns() {
+    StopSignal& stop = TheStopSignal();
+    ResetEvent(stop.event);
+    stop.set.store(false);
+}
+
+bool RunsAborted() { return TheStopSignal().set.load(); }
+
+void SetSupervisorProgram(const std::string&) {}
 
 bool IsAbsoluteProgramPath(const std::string& path) {
     const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
@@ -352,6 +382,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         throw ProcessError(ProcessFailure::kNotStarted, "the program path contains a quote");
     }
     std::wstring commandLine = CommandLine(wideProgram, arguments);
+    RequireRunsAllowed();
+    const HANDLE stopEvent = TheStopSignal().event;
+    if (stopEvent == nullptr) {
+        ThrowNotStarted("cannot create an event: ", TheStopSignal().error);
+    }
 
     ProcessResult result;
     OutputPipe out(result.standardOutput);
@@ -425,9 +460,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                                                                         "started) after ") +
                                    DescribeSeconds(limits.timeout) + kKilledSuffix);
         }
-        HANDLE waitFor[3];
-        OutputPipe* pipes[3] = {nullptr, nullptr, nullptr};
-        DWORD count = 0;
+        HANDLE waitFor[4] = {stopEvent};
+        OutputPipe* pipes[4] = {nullptr, nullptr, nullptr, nullptr};
+        DWORD count = 1;
         for (OutputPipe* pipe : {&out, &err}) {
             if (pipe->IsOpen()) {
                 pipes[count] = pipe;
@@ -447,6 +482,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
             const DWORD error = GetLastError();
             kill();
             ThrowNotStarted("cannot wait for it: ", error);
+        }
+        if (signalled == WAIT_OBJECT_0) {
+            kill();
+            throw StoppedRun(kKilledSuffix);
         }
         OutputPipe* pipe = pipes[signalled - WAIT_OBJECT_0];
         if (pipe == nullptr) {
