@@ -1,14 +1,23 @@
 #include "wbem/ServeCommand.h"
 
 #include "wbem/Credentials.h"
-#include "wbem/WbemServer.h"
+#include "wbem/HttpServer.h"
+#include "wbem/WbemHandler.h"
 
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
+#include <boost/asio/post.hpp>
+#ifdef VELKOR_WBEM_TLS
+#include <boost/asio/ssl/context.hpp>
+#endif
 
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace syv {
@@ -31,6 +40,59 @@ public:
 private:
     QueryObserver& next_;
 };
+
+// The WBEM handler behind the HTTP layer: each request is handled in turn
+// on one query thread, so the plug-in is never called concurrently.
+class HandlerApplication : public wbem::Application {
+public:
+    HandlerApplication(const wbem::WbemHandler& handler, const wbem::LogFunction& log)
+        : handler_(handler), log_(log), work_(queries_.get_executor()), thread_([this]() { queries_.run(); }) {}
+
+    ~HandlerApplication() override {
+        work_.reset();
+        thread_.join();
+    }
+
+    void Handle(wbem::HttpRequest request, std::shared_ptr<wbem::AnswerSink> sink) override {
+        boost::asio::post(queries_, [this, request = std::move(request), sink]() {
+            try {
+                handler_.Handle(wbem::ViewOf(request), *sink);
+            } catch (const std::exception& error) {
+                log_(1, std::string("a request failed: ") + error.what());  // the HTTP layer ends the answer
+            }
+        });
+    }
+
+    // The requests queued are still answered.
+    void Stop() override {}
+
+private:
+    const wbem::WbemHandler& handler_;
+    const wbem::LogFunction& log_;
+    boost::asio::io_context queries_{1};
+    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
+    std::thread thread_;
+};
+
+std::shared_ptr<boost::asio::ssl::context> TlsContext(const HostOptions& options) {
+    if (options.tlsCertificate.empty()) return nullptr;
+#ifdef VELKOR_WBEM_TLS
+    namespace ssl = boost::asio::ssl;
+    auto tls = std::make_shared<ssl::context>(ssl::context::tls_server);
+    tls->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
+                     ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1);
+    try {
+        tls->use_certificate_chain_file(options.tlsCertificate);
+        tls->use_private_key_file(options.tlsKey, ssl::context::pem);
+    } catch (const boost::system::system_error& error) {
+        throw std::runtime_error("cannot use the TLS certificate " + options.tlsCertificate + " and key " +
+                                 options.tlsKey + ": " + error.code().message());
+    }
+    return tls;
+#else
+    throw std::runtime_error("this build has no TLS");
+#endif
+}
 
 }  // namespace
 
@@ -83,13 +145,29 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
     const wbem::LogFunction log = [&](int level, const std::string& text) {
         if (level <= options.logLevel) std::cerr << "syvhost: " << text << "\n";
     };
-    wbem::PasswordCheck check;
+    wbem::ServerSettings settings;
+    settings.address = ip.to_string();
+    settings.port = port;
+    settings.tls = TlsContext(options);
+    settings.log = log;
     if (credentials) {
-        check = [&](const std::string& user, const std::string& password) { return credentials->Accepts(user, password); };
+        settings.authenticate = [&credentials](std::string_view authorization) {
+            wbem::AuthOutcome outcome;
+            std::string password;
+            outcome.accepted = wbem::SplitBasic(std::string(authorization), outcome.user, password) &&
+                               credentials->Accepts(outcome.user, password);
+            return outcome;
+        };
     }
-    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query, check, log);
-    wbem::Serve(ip.to_string(), port, wbem::ServerLimits(), wbem::TlsFiles{options.tlsCertificate, options.tlsKey},
-                handler, log);
+    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query);
+    HandlerApplication application(handler, log);
+    wbem::StopControl control;
+    wbem::Serve(settings, application, control, [](const std::string& baseUrl) {
+        const std::string line = baseUrl + "\n";
+        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+            throw std::runtime_error("cannot write the server's address to standard output");
+        }
+    });
 }
 
 }  // namespace syv
