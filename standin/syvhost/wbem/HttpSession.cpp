@@ -98,6 +98,7 @@ void Session::Close() {
 // A new connection reads its first request head within the head deadline; a
 // kept one waits up to the I/O deadline for the next request to begin.
 void Session::AwaitHead(bool fresh) {
+    if (phase_ == Phase::Closed) return;  // closed while the last step's success was queued
     if (core_.stopping) return Close();
     phase_ = Phase::Head;
     core_.open.splice(core_.open.end(), core_.open, place_);
@@ -125,6 +126,7 @@ void Session::ReadHead() {
 }
 
 void Session::OnHead(const beast::error_code& error) {
+    if (phase_ == Phase::Closed) return;
     if (error) return Failed(error, Step::Head);
     phase_ = Phase::Body;
     version_ = parser_->get().version();
@@ -142,7 +144,7 @@ void Session::OnHead(const beast::error_code& error) {
     Tcp().expires_after(std::chrono::seconds(core_.settings.limits.ioSeconds));
     WithStream([this, &interim](auto& stream) {
         http::async_write(stream, *interim, [self = shared_from_this(), interim](beast::error_code error, std::size_t) {
-            if (error) return self->Close();
+            if (error || self->phase_ == Phase::Closed) return self->Close();
             self->ReadBody();
         });
     });
@@ -152,6 +154,7 @@ void Session::ReadBody() {
     Tcp().expires_after(std::chrono::seconds(core_.settings.limits.ioSeconds));
     WithStream([this](auto& stream) {
         http::async_read(stream, buffer_, *parser_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+            if (self->phase_ == Phase::Closed) return;
             if (error) return self->Failed(error, Step::Body);
             self->Dispatch();
         });
