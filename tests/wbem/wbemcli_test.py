@@ -299,7 +299,7 @@ def main():
         finally:
             refreshing.stop()
 
-    if not EMULATOR:
+    if not EMULATOR and 'UBSAN_OPTIONS' not in os.environ:  # UBSan probes memory through a new pipe
         out_of_descriptors()
 
     # Refused at the start: exit status 2 and the reason.
