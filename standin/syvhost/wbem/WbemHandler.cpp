@@ -914,7 +914,20 @@ private:
     std::vector<std::pair<std::string, const Tree*>> params_;
 };
 
-// "Basic BASE64(user:password)" into its parts; false when it is not that.
+}  // namespace
+
+HttpRequestView ViewOf(const HttpRequest& request) {
+    return {request.method,
+            request.target,
+            std::string(request.Header("Host")),
+            std::string(request.Header("CIMOperation")),
+            std::string(request.Header("CIMMethod")),
+            std::string(request.Header("CIMObject")),
+            std::string(request.Header("Authorization")),
+            request.peer,
+            request.body};
+}
+
 bool SplitBasic(const std::string& header, std::string& user, std::string& password) {
     if (header.size() < 6 || !NamesEqual(header.substr(0, 6), "Basic ")) return false;
     static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -939,8 +952,6 @@ bool SplitBasic(const std::string& header, std::string& user, std::string& passw
     password = decoded.substr(colon + 1);
     return true;
 }
-
-}  // namespace
 
 WbemHandler::WbemHandler(std::vector<SchemaClass> classes, QueryFunction query, PasswordCheck check, LogFunction log)
     : classes_(std::move(classes)), query_(std::move(query)), check_(std::move(check)), log_(std::move(log)) {}

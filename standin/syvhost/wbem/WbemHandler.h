@@ -5,6 +5,7 @@
 #ifndef SYVHOST_WBEM_WBEMHANDLER_H
 #define SYVHOST_WBEM_WBEMHANDLER_H
 
+#include "HttpServer.h"
 #include "syvcore/StandinHost.h"
 
 #include <functional>
@@ -20,8 +21,6 @@ namespace wbem {
 // happens; never concurrently with another call.
 typedef std::function<void(const std::vector<std::string>& classes, QueryObserver& observer)> QueryFunction;
 
-typedef std::vector<std::pair<std::string, std::string>> HeaderList;
-
 struct HttpRequestView {
     std::string method;  // "POST"
     std::string target;  // "/cimom"
@@ -34,31 +33,14 @@ struct HttpRequestView {
     std::string body;
 };
 
-struct HttpAnswer {
-    int status = 200;
-    HeaderList headers;  // besides Content-Length
-    std::string body;
-};
-
-// Where an answer goes: either one Whole call, or Begin, any number of Part
-// calls and End. Calls come from the thread that handles the request.
-class AnswerSink {
-public:
-    virtual ~AnswerSink() = default;
-    virtual void Whole(HttpAnswer answer) = 0;
-    // The status and headers of an answer whose body follows in parts.
-    virtual void Begin(const HttpAnswer& head) = 0;
-    // The next part of the body; may wait while the client has much unsent.
-    virtual void Part(std::string_view part) = 0;
-    // The body ends; trailer fields tell a failure that came after Begin, and
-    // the body is then incomplete.
-    virtual void End(const HeaderList& trailer) = 0;
-};
+// What the handler reads of a request the HTTP layer passed.
+HttpRequestView ViewOf(const HttpRequest& request);
 
 // Checks HTTP Basic credentials.
 typedef std::function<bool(const std::string& user, const std::string& password)> PasswordCheck;
 
-typedef std::function<void(int level, const std::string& text)> LogFunction;
+// "Basic BASE64(user:password)" into its parts; false when it is not that.
+bool SplitBasic(const std::string& header, std::string& user, std::string& password);
 
 // The namespace served.
 extern const char* const kNamespace;
