@@ -7,7 +7,8 @@
 
 #include "plugin/TQLogicControllerPluginCallbacks.h"
 #include "syvcore/StandinHost.h"
-#include "wbem/WbemServer.h"
+#include "wbem/HttpServer.h"
+#include "wbem/WbemHandler.h"
 
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
@@ -31,6 +32,15 @@ std::string ReadFile(const std::string& path) {
 const syv::wbem::WbemHandler* g_handler = nullptr;
 velkor::TQLogicControllerPluginCallbacks* g_plugin = nullptr;
 
+// The handler answering in the calling thread.
+class HandlerApplication : public syv::wbem::Application {
+public:
+    void Handle(syv::wbem::HttpRequest request, std::shared_ptr<syv::wbem::AnswerSink> sink) override {
+        g_handler->Handle(syv::wbem::ViewOf(request), *sink);
+    }
+    void Stop() override {}
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
@@ -51,9 +61,10 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const syv::wbem::HttpAnswer answer = syv::wbem::AnswerBytes(
-        *g_handler, std::string(reinterpret_cast<const char*>(data), size), syv::wbem::ServerLimits());
-    static const std::set<int> statuses{200, 400, 404, 405, 413};
+    HandlerApplication application;
+    const syv::wbem::HttpAnswer answer = syv::wbem::AnswerBytes(std::string(reinterpret_cast<const char*>(data), size),
+                                                                syv::wbem::ServerLimits(), {}, application);
+    static const std::set<int> statuses{200, 400, 404, 405, 413, 431};
     FUZZ_CHECK_WHY(statuses.count(answer.status) == 1, std::to_string(answer.status));
     if (answer.status != 200) {
         FUZZ_CHECK(answer.body.empty());

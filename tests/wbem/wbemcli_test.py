@@ -8,6 +8,7 @@ Usage: wbemcli_test.py SYVHOST [EMULATOR ...]  (the emulator runs syvhost.exe un
 import json
 import os
 import re
+import resource
 import select
 import shutil
 import signal
@@ -58,8 +59,8 @@ class Server:
                               timeout=LIMIT)
         return [line for line in done.stdout.splitlines() if line], done.stdout + done.stderr
 
-    def raw(self, data):
-        with socket.create_connection(('127.0.0.1', self.port), timeout=LIMIT) as s:
+    def raw(self, data, timeout=LIMIT):
+        with socket.create_connection(('127.0.0.1', self.port), timeout=timeout) as s:
             s.sendall(data)
             answer = b''
             while chunk := s.recv(65536):
@@ -212,6 +213,24 @@ ERRORS = [  # what is sent, what the answer holds
 ]
 
 
+def out_of_descriptors():
+    """Out of file descriptors, the server says so once, and serves again once connections close."""
+    log = tempfile.TemporaryFile()
+    server = Server(args=['--log-level', '1'], stderr=log)
+    said = lambda: (log.seek(0), log.read().decode())[1]
+    try:
+        used = len(os.listdir('/proc/%d/fd' % server.process.pid))
+        resource.prlimit(server.process.pid, resource.RLIMIT_NOFILE, (used + 8, used + 8))
+        held = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(12)]
+        check(any('cannot accept' in said() or time.sleep(0.1) for _ in range(30)) and not time.sleep(1.5) and
+              said().count('cannot accept connections: Too many open files; retrying') == 1, 'said %r' % said())
+        [connection.close() for connection in held]
+        check(any(server.wbemcli('ecn', NS)[0] or time.sleep(0.2) for _ in range(25)), 'no answer once files closed')
+        check('accepting connections again' in said(), 'said %r' % said())
+    finally:
+        check(server.stop(), 'the server did not stop cleanly')
+
+
 def main():
     query = report()
     server = Server()
@@ -227,17 +246,27 @@ def main():
             answer = server.raw(request) if isinstance(request, bytes) else server.wbemcli(*request)[1]
             check(expected in answer, '%s answered %r' % (request[:80], answer[:300]))
             check(answering(), 'no answer after %s' % request[:80])
-        # A client that sends half a request holds no one else up.
-        with socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) as slow:
-            slow.sendall(post(call('EnumerateClassNames'))[:60])
-            check(answering(), 'a half-sent request blocked others')
-        # Past the cap of open connections, one more is refused, not queued for ever.
+        # 64 connections that send nothing or half a request fill the server;
+        # the oldest makes room for a client with a request, answered at once.
         idle = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(64)]
-        check('HTTP/1.1 503' in server.raw(post(call('EnumerateClassNames'))), 'a connection past the cap was served')
-        for connection in idle:
-            connection.close()
+        idle[-1].sendall(post(call('EnumerateClassNames'))[:60])
+        check('HTTP/1.1 200' in server.raw(post(call('EnumerateClassNames')), timeout=5), 'idle connections held a client up')
+        # Only when every connection has a request in progress is one more
+        # refused: these wait for "100 Continue", then send no body.
+        body = call('EnumerateClassNames')
+        busy = [socket.create_connection(('127.0.0.1', server.port), timeout=LIMIT) for _ in range(64)]
+        for connection in busy:
+            connection.sendall(post(body, extra='Expect: 100-continue\r\n')[:-len(body)])
+            check(connection.recv(100).startswith(b'HTTP/1.1 100 Continue'), 'no 100 Continue')
+        check('HTTP/1.1 503' in server.raw(post(body), timeout=5), 'a connection past the cap was served')
+        [connection.close() for connection in idle + busy]
         # The server sees the closes in its own time.
         check(any(answering() or time.sleep(0.2) for _ in range(50)), 'no answer once the connections closed')
+        # A second server cannot take the port.
+        done = subprocess.run(EMULATOR + [SYVHOST, '--serve', '--listen', server.hostport], capture_output=True,
+                              text=True, timeout=LIMIT)
+        check(done.returncode == 2 and 'cannot listen on %s: the port is already in use' % server.hostport in done.stderr,
+              'a second server on the port: %d %s' % (done.returncode, done.stderr))
     finally:
         check(server.stop(), 'the server did not stop cleanly on SIGTERM or Ctrl+C')
 
@@ -270,6 +299,8 @@ def main():
         finally:
             refreshing.stop()
 
+    if not EMULATOR and 'UBSAN_OPTIONS' not in os.environ:  # UBSan probes memory through a new pipe
+        out_of_descriptors()
     # HTTPS on the loopback address without credentials, on both builds.
     users = os.path.join(tempfile.mkdtemp(), 'users')
     key, certificate = users + '.key', users + '.pem'

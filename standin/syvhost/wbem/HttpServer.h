@@ -46,15 +46,20 @@ struct HttpRequest {
 };
 
 struct HttpAnswer {
-    int status = 200;
-    HeaderList headers;  // besides Content-Length, Transfer-Encoding and Connection
+    int status = 200;  // outside 100 to 599: sent as 500
+    // Besides Content-Length, Transfer-Encoding and Connection, which the
+    // server sets itself; control characters in values are sent as spaces.
+    HeaderList headers;
     std::string body;
 };
 
 // Where an answer goes: either one Whole call, or Begin, any number of Part
 // calls and End. Every call may come from any thread, one at a time; Part
 // may wait while the client has much unsent, so it is never called on the
-// network thread.
+// network thread (where it would not wait). A call out of turn, or the sink
+// dropped before the answer ended, ends the answer: 500 when nothing was
+// sent yet, else the connection closes. Once the connection broke, calls
+// return at once.
 class AnswerSink {
 public:
     virtual ~AnswerSink() = default;
@@ -75,6 +80,7 @@ struct AuthOutcome {
 };
 
 // Checks an Authorization header's value (empty when the request had none).
+// A refusal is answered 401 with WWW-Authenticate: Basic realm="syvhost".
 typedef std::function<AuthOutcome(std::string_view authorization)> Authenticator;
 
 class Application {
@@ -99,9 +105,10 @@ struct ServerLimits {
     // progress within it; a connection idle this long after an answer is
     // closed.
     int ioSeconds = 30;
-    // Open connections. A full server makes room by closing its oldest
-    // connection that is waiting for a request head; only when every
-    // connection has a request in progress is a new one refused with 503.
+    // Open connections. A full server makes room by closing the connection
+    // that has waited longest for a request head (handshaking and idle ones
+    // included); only when every connection has a request in progress is a
+    // new one refused with 503 (closed under TLS).
     std::size_t maxConnections = 64;
     // Bytes of a streamed answer that may wait for a slow client before the
     // thread making the answer waits too.
@@ -130,13 +137,16 @@ struct ServerSettings {
     std::shared_ptr<boost::asio::ssl::context> tls;
     // Every request must pass it before its body is read; empty: none.
     Authenticator authenticate;
-    LogFunction log;  // refused connections and requests, at level 2
+    // Refused connections and requests at level 2; failures to accept
+    // connections, and requests whose application threw, at level 1.
+    LogFunction log;
 };
 
 // Listens, calls listening(baseUrl) ("http://127.0.0.1:5988") once
 // connections are accepted, then serves until SIGINT or SIGTERM (Ctrl+C or
-// Ctrl+Break on Windows) or control.RequestStop(). On a stop it closes idle
-// and handshaking connections at once, calls application.Stop(), and
+// Ctrl+Break on Windows) or control.RequestStop(). On a stop it closes at
+// once every connection whose request is not with the application (idle,
+// handshaking, reading a head or a body), calls application.Stop(), and
 // returns once every request in progress is answered. Throws
 // std::runtime_error naming the address when it cannot listen, and what
 // listening throws.

@@ -1,24 +1,25 @@
 #include "wbem/ServeCommand.h"
 
-#include "wbem/CimService.h"
-#include "wbem/Credentials.h"
-#include "wbem/InteropNamespace.h"
-#include "wbem/PluginQueries.h"
-#include "wbem/WbemServer.h"
-
 #include "VelkorVersion.h"
 #include "plugin/Constants.h"
 #include "plugin/ServedClasses.h"
+#include "syvcore/ReportText.h"
+#include "wbem/BasicAuth.h"
+#include "wbem/CimService.h"
+#include "wbem/Credentials.h"
+#include "wbem/HttpServer.h"
+#include "wbem/InteropNamespace.h"
+#include "wbem/PluginQueries.h"
+#include "wbem/QueryThread.h"
+#include "wbem/TlsContext.h"
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/ip/host_name.hpp>
 #include <boost/make_shared.hpp>
 
-#include "syvcore/ReportText.h"
-
-#include <memory>
+#include <cstdio>
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
@@ -28,9 +29,17 @@ namespace {
 
 const char* const kPluginNamespace = "root/ornsg";
 
+void WriteBaseUrl(const std::string& baseUrl) {
+    const std::string line = baseUrl + "\n";
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+        throw std::runtime_error("cannot write the server's address to standard output");
+    }
+}
+
 }  // namespace
 
-void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder) {
+void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder,
+               wbem::StopControl& control, const std::function<void(const std::string&)>& listening) {
     std::string address;
     unsigned short port = 0;
     try {
@@ -41,49 +50,64 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, 
     boost::system::error_code parseError;
     const boost::asio::ip::address ip = boost::asio::ip::make_address(address, parseError);
     if (parseError) throw std::runtime_error("--listen: " + address + " is not an IP address");
-    std::optional<wbem::Credentials> credentials;
-    if (!options.credentials.empty()) credentials = wbem::Credentials::Read(options.credentials);
+    std::shared_ptr<const wbem::Credentials> credentials;
+    if (!options.credentials.empty()) {
+        credentials = std::make_shared<const wbem::Credentials>(wbem::Credentials::Read(options.credentials));
+    }
     // Beyond this machine, only known users may read the inventory, and
     // neither their passwords nor the inventory may cross the network in clear.
     if (!ip.is_loopback() && (!credentials || options.tlsCertificate.empty())) {
         throw std::runtime_error("will not listen on " + address +
                                  ": serving beyond the loopback address needs --credentials and --tls-cert/--tls-key");
     }
-
-    const wbem::LogFunction log = [&](int level, const std::string& text) {
+    const wbem::LogFunction log = [&options](int level, const std::string& text) {
         if (level <= options.logLevel) std::cerr << "syvhost: " << TerminalText(text) << "\n";
     };
+    wbem::ServerSettings settings;
+    settings.address = ip.to_string();
+    settings.port = port;
+    if (!options.tlsCertificate.empty()) {
+        settings.tls = wbem::MakeServerTlsContext(options.tlsCertificate, options.tlsKey, log);
+    }
+    if (credentials) settings.authenticate = wbem::MakeAuthenticator(credentials);
+    settings.log = log;
+
     wbem::PluginQueries queries([](const std::vector<std::string>& classes,
                                    QueryObserver& observer) { StandinHost::RunQuery(classes, observer); },
                                 [&plugin]() { plugin.Shutdown(); }, options.refreshSeconds, log);
-    wbem::Namespaces namespaces;
-    auto collected = std::make_unique<wbem::PluginNamespace>(wbem::SchemaView(kPluginNamespace, StandinHost::GetSchema()),
-                                                             queries);
+    auto collected =
+        std::make_unique<wbem::PluginNamespace>(wbem::SchemaView(kPluginNamespace, StandinHost::GetSchema()), queries);
     wbem::ServerIdentity identity;
     identity.systemName = boost::asio::ip::host_name();
     identity.version = VELKOR_VERSION;
-    identity.authenticates = credentials.has_value();
+    identity.authenticates = credentials != nullptr;
     identity.namespaces = {wbem::kInteropNamespace, kPluginNamespace};
     identity.collectedNamespace = kPluginNamespace;
     identity.centralClasses = {velkor::kFibreChannelControllerClass, velkor::kIScsiControllerClass};
-    auto interop = std::make_unique<wbem::InteropNamespace>(
-        wbem::SchemaView(wbem::kInteropNamespace, boost::make_shared<const Schema>(LoadSchemaFolder(interopSchemaFolder))),
-        identity, *collected);
-    namespaces.Add(std::move(interop), {"interop"});
-    namespaces.Add(std::move(collected));
-    wbem::CimServiceSettings settings;
-    settings.runOnQueryThread = [](std::function<void()> job) { job(); };
-    settings.log = log;
-    settings.metricsClasses = velkor::ServedClasses();
-    settings.refreshSeconds = options.refreshSeconds;
-    wbem::CimService service(namespaces, queries, settings);
-    wbem::PasswordCheck check;
-    if (credentials) {
-        check = [&](const std::string& user, const std::string& password) { return credentials->Accepts(user, password); };
+    boost::shared_ptr<const Schema> interopSchema;
+    try {
+        interopSchema = boost::make_shared<const Schema>(LoadSchemaFolder(interopSchemaFolder));
+    } catch (const std::exception& error) {
+        throw std::runtime_error("cannot read the interop schema in " + interopSchemaFolder + ": " + error.what());
     }
-    const wbem::WbemHandler handler(service, check, log);
-    wbem::Serve(ip.to_string(), port, wbem::LegacyLimits(), wbem::TlsFiles{options.tlsCertificate, options.tlsKey},
-                handler, log);
+    wbem::Namespaces namespaces;
+    namespaces.Add(std::make_unique<wbem::InteropNamespace>(
+                       wbem::SchemaView(wbem::kInteropNamespace, std::move(interopSchema)), identity, *collected),
+                   {"interop"});
+    namespaces.Add(std::move(collected));
+
+    // The plug-in is called from the query thread only; it has ended its
+    // work when Serve returns, before the caller shuts the plug-in down.
+    wbem::QueryThread queryThread;
+    wbem::CimServiceSettings service;
+    service.runOnQueryThread = [&queryThread](std::function<void()> job) { queryThread.Post(std::move(job)); };
+    service.onStop = []() { StandinHost::AbortToolRuns(); };
+    service.log = log;
+    service.metricsClasses = velkor::ServedClasses();
+    service.refreshSeconds = options.refreshSeconds;
+    wbem::CimService application(namespaces, queries, service);
+    wbem::Serve(settings, application, control, listening ? listening : WriteBaseUrl);
+    queryThread.Finish();
 }
 
 }  // namespace syv
