@@ -59,6 +59,8 @@ public:
     // the number of adapters is not known.
     std::vector<MetricFamily> Families() const;
 
+    bool Succeeded() const { return ended_ && !failed_; }
+
 private:
     static const int kInfoFamilies = 3;
     static const int kKinds = 2;

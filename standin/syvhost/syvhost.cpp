@@ -183,7 +183,8 @@ int Run(const syv::HostOptions& options) {
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
     if (options.serve) {
         try {
-            syv::ServeWbem(options, *plugin);
+            syv::wbem::StopControl control;
+            syv::ServeWbem(options, *plugin, layout.schema + "/interop", control);
         } catch (const std::exception& error) {
             // Refused settings or a port in use: the plug-in still goes as it came.
             Unload(*plugin, *library);

@@ -4,7 +4,7 @@
 #ifndef SYVCORE_CIMCLASS_H
 #define SYVCORE_CIMCLASS_H
 
-#include "Schema.h"
+#include "syvcore/Schema.h"
 #include "host/ICIMClass.h"
 #include "host/ICIMNamespace.h"
 

@@ -4,7 +4,7 @@
 #define SYVCORE_CIMINSTANCE_H
 
 #include "ReferenceImpl.h"
-#include "Schema.h"
+#include "syvcore/Schema.h"
 #include "host/ICIMInstance.h"
 #include "host/ICIMNamespace.h"
 

@@ -55,4 +55,6 @@ std::string ValueTypeName(const NORNSYV20::TCIMValue& value) {
     return "?";
 }
 
+std::string TypeName(NORNSYV20::ECIMType type) { return detail::CIMTypeName(type); }
+
 }  // namespace syv

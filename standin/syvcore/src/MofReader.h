@@ -9,7 +9,7 @@
 #ifndef SYVCORE_MOFREADER_H
 #define SYVCORE_MOFREADER_H
 
-#include "Schema.h"
+#include "syvcore/Schema.h"
 
 #include <string>
 #include <vector>

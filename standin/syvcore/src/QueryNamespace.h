@@ -4,7 +4,7 @@
 #ifndef SYVCORE_QUERYNAMESPACE_H
 #define SYVCORE_QUERYNAMESPACE_H
 
-#include "Schema.h"
+#include "syvcore/Schema.h"
 #include "host/ICIMNamespace.h"
 
 #include <boost/enable_shared_from_this.hpp>

@@ -1,4 +1,4 @@
-#include "Schema.h"
+#include "syvcore/Schema.h"
 
 #include "CIMTypeNames.h"
 #include "MofReader.h"
@@ -11,7 +11,6 @@
 #include <iterator>
 
 namespace syv {
-namespace detail {
 
 namespace {
 
@@ -58,9 +57,11 @@ void Schema::ResolveMembers(ClassDefinition& cls) {
             });
             if (member == cls.members.end()) {
                 cls.members.push_back({&declared, declared.isKey,
-                                       declared.isArray ? NORNSYV20::TCIMValue::eArray : KindOfType(declared.type)});
+                                       declared.isArray ? NORNSYV20::TCIMValue::eArray : detail::KindOfType(declared.type),
+                                       current, current == &cls});
             } else {
                 member->isKey = member->isKey || declared.isKey;
+                member->origin = current;
             }
         }
     }
@@ -115,11 +116,10 @@ Schema LoadSchemaFolder(const std::string& folder) {
         if (!stream) FailSchema("cannot open " + fileName);
         const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
         if (stream.bad()) FailSchema("cannot read " + fileName);
-        std::vector<ClassDefinition> read = ReadMof(text, fileName);
+        std::vector<ClassDefinition> read = detail::ReadMof(text, fileName);
         classes.insert(classes.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
     }
     return Schema(std::move(classes));
 }
 
-}  // namespace detail
 }  // namespace syv

@@ -6,7 +6,8 @@
 #include "PluginManager.h"
 #include "QueryFrame.h"
 #include "QueryNamespace.h"
-#include "Schema.h"
+#include "ReferenceImpl.h"
+#include "syvcore/Schema.h"
 
 #include <boost/make_shared.hpp>
 
@@ -78,7 +79,7 @@ void RecordToolRun(const ToolRun& run) {
 // The schema is read whole before it replaces the current one: a file with
 // an error leaves the namespace as it was.
 void StandinHost::LoadSchema(const std::string& folder) {
-    detail::TheQueryNamespace()->SetSchema(boost::make_shared<const detail::Schema>(detail::LoadSchemaFolder(folder)));
+    detail::TheQueryNamespace()->SetSchema(boost::make_shared<const Schema>(LoadSchemaFolder(folder)));
 }
 
 void StandinHost::SetToolsFolder(const std::string& folder) { Settings().toolsFolder = folder; }
@@ -104,30 +105,11 @@ void StandinHost::ClearRegisteredPlugins() { detail::ThePluginManager()->Clear()
 
 boost::shared_ptr<NORNSYV20::ICIMNamespace> StandinHost::GetNamespace() { return detail::TheQueryNamespace(); }
 
-std::vector<SchemaClass> StandinHost::GetSchemaClasses() {
-    std::vector<SchemaClass> result;
-    const boost::shared_ptr<const detail::Schema> schema = detail::TheQueryNamespace()->GetSchema();
-    if (!schema) return result;
-    for (const std::string& name : schema->ClassNames()) {
-        const detail::ClassDefinition& cls = *schema->FindClass(name);
-        SchemaClass out{cls.name, cls.superclass, cls.isAssociation, {}};
-        for (const detail::ClassDefinition::Member& member : cls.members) {
-            const detail::PropertyDefinition& declared = *member.declared;
-            std::string origin = cls.name;
-            bool local = false;
-            for (const detail::ClassDefinition* c = &cls; c; c = c->parent) {
-                for (const detail::PropertyDefinition& p : c->properties) {
-                    if (p.name != declared.name) continue;
-                    origin = c->name;
-                    local = local || c == &cls;
-                }
-            }
-            out.properties.push_back({declared.name, detail::CIMTypeName(declared.type), declared.isArray,
-                                      declared.referenceClass, member.isKey, origin, local});
-        }
-        result.push_back(std::move(out));
-    }
-    return result;
+boost::shared_ptr<const Schema> StandinHost::GetSchema() { return detail::TheQueryNamespace()->GetSchema(); }
+
+NORNSYV20::TCIMReference StandinHost::MakeReference(const std::string& namespaceName, const std::string& className,
+                                                    NORNSYV20::TCIMValueMap keys) {
+    return NORNSYV20::TCIMReference(new NORNSYV20::TCIMReference::Impl(namespaceName, className, std::move(keys)));
 }
 
 QueryObserver::~QueryObserver() = default;

@@ -1,84 +1,45 @@
 #include "wbem/ServeCommand.h"
 
+#include "VelkorVersion.h"
+#include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
+#include "syvcore/ReportText.h"
 #include "wbem/BasicAuth.h"
+#include "wbem/CimService.h"
 #include "wbem/Credentials.h"
-#include "wbem/TlsContext.h"
 #include "wbem/HttpServer.h"
-#include "wbem/WbemHandler.h"
+#include "wbem/InteropNamespace.h"
+#include "wbem/PluginQueries.h"
+#include "wbem/QueryThread.h"
+#include "wbem/TlsContext.h"
 
-#include <boost/asio/executor_work_guard.hpp>
-#include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
-#include <boost/asio/post.hpp>
-#ifdef VELKOR_WBEM_TLS
-#include <boost/asio/ssl/context.hpp>
-#endif
+#include <boost/asio/ip/host_name.hpp>
+#include <boost/make_shared.hpp>
 
-#include <chrono>
 #include <cstdio>
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 namespace syv {
 
 namespace {
 
-// Passes a query on and notes whether it succeeded.
-class RecordingEnd : public QueryObserver {
-public:
-    explicit RecordingEnd(QueryObserver& next) : next_(next) {}
-    void Committed(CommittedInstance instance) override { next_.Committed(std::move(instance)); }
-    void RanTool(const ToolRun& run) override { next_.RanTool(run); }
-    void Logged(const LogEntry& entry) override { next_.Logged(entry); }
-    void Ended(const QueryError* error) override {
-        succeeded = !error;
-        next_.Ended(error);
+const char* const kPluginNamespace = "root/ornsg";
+
+void WriteBaseUrl(const std::string& baseUrl) {
+    const std::string line = baseUrl + "\n";
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+        throw std::runtime_error("cannot write the server's address to standard output");
     }
-    bool succeeded = false;
-
-private:
-    QueryObserver& next_;
-};
-
-// The WBEM handler behind the HTTP layer: each request is handled in turn
-// on one query thread, so the plug-in is never called concurrently.
-class HandlerApplication : public wbem::Application {
-public:
-    HandlerApplication(const wbem::WbemHandler& handler, const wbem::LogFunction& log)
-        : handler_(handler), log_(log), work_(queries_.get_executor()), thread_([this]() { queries_.run(); }) {}
-
-    ~HandlerApplication() override {
-        work_.reset();
-        thread_.join();
-    }
-
-    void Handle(wbem::HttpRequest request, std::shared_ptr<wbem::AnswerSink> sink) override {
-        boost::asio::post(queries_, [this, request = std::move(request), sink]() {
-            try {
-                handler_.Handle(wbem::ViewOf(request), *sink);
-            } catch (const std::exception& error) {
-                log_(1, std::string("a request failed: ") + error.what());  // the HTTP layer ends the answer
-            }
-        });
-    }
-
-    // The requests queued are still answered.
-    void Stop() override {}
-
-private:
-    const wbem::WbemHandler& handler_;
-    const wbem::LogFunction& log_;
-    boost::asio::io_context queries_{1};
-    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
-    std::thread thread_;
-};
+}
 
 }  // namespace
 
-void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) {
+void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder,
+               wbem::StopControl& control, const std::function<void(const std::string&)>& listening) {
     std::string address;
     unsigned short port = 0;
     try {
@@ -99,51 +60,54 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin) 
         throw std::runtime_error("will not listen on " + address +
                                  ": serving beyond the loopback address needs --credentials and --tls-cert/--tls-key");
     }
-
-    // The plug-in keeps its inventories until Shutdown: with a refresh
-    // period, the first query after it has passed collects afresh.
-    using Clock = std::chrono::steady_clock;
-    bool collected = false;
-    Clock::time_point collectedAt;
-    const wbem::QueryFunction query = [&](const std::vector<std::string>& classes, QueryObserver& observer) {
-        if (collected && options.refreshSeconds >= 0 &&
-            Clock::now() - collectedAt > std::chrono::seconds(options.refreshSeconds)) {
-            try {
-                plugin.Shutdown();
-            } catch (const std::exception& error) {
-                QueryError failed;
-                failed.status = 1;
-                failed.message = std::string("the plug-in failed to shut down: ") + error.what();
-                return observer.Ended(&failed);
-            }
-            collected = false;
-        }
-        const Clock::time_point start = Clock::now();
-        RecordingEnd recording(observer);
-        StandinHost::RunQuery(classes, recording);
-        if (!collected && recording.succeeded) {
-            collected = true;
-            collectedAt = start;
-        }
-    };
-    const wbem::LogFunction log = [&](int level, const std::string& text) {
-        if (level <= options.logLevel) std::cerr << "syvhost: " << text << "\n";
+    const wbem::LogFunction log = [&options](int level, const std::string& text) {
+        if (level <= options.logLevel) std::cerr << "syvhost: " << TerminalText(text) << "\n";
     };
     wbem::ServerSettings settings;
     settings.address = ip.to_string();
     settings.port = port;
-    if (!options.tlsCertificate.empty()) settings.tls = wbem::MakeServerTlsContext(options.tlsCertificate, options.tlsKey, log);
-    settings.log = log;
+    if (!options.tlsCertificate.empty()) {
+        settings.tls = wbem::MakeServerTlsContext(options.tlsCertificate, options.tlsKey, log);
+    }
     if (credentials) settings.authenticate = wbem::MakeAuthenticator(credentials);
-    const wbem::WbemHandler handler(StandinHost::GetSchemaClasses(), query);
-    HandlerApplication application(handler, log);
-    wbem::StopControl control;
-    wbem::Serve(settings, application, control, [](const std::string& baseUrl) {
-        const std::string line = baseUrl + "\n";
-        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
-            throw std::runtime_error("cannot write the server's address to standard output");
-        }
-    });
+    settings.log = log;
+
+    wbem::PluginQueries queries([](const std::vector<std::string>& classes,
+                                   QueryObserver& observer) { StandinHost::RunQuery(classes, observer); },
+                                [&plugin]() { plugin.Shutdown(); }, options.refreshSeconds, log);
+    auto collected =
+        std::make_unique<wbem::PluginNamespace>(wbem::SchemaView(kPluginNamespace, StandinHost::GetSchema()), queries);
+    wbem::ServerIdentity identity;
+    identity.systemName = boost::asio::ip::host_name();
+    identity.version = VELKOR_VERSION;
+    identity.authenticates = credentials != nullptr;
+    identity.namespaces = {wbem::kInteropNamespace, kPluginNamespace};
+    identity.collectedNamespace = kPluginNamespace;
+    identity.centralClasses = {velkor::kFibreChannelControllerClass, velkor::kIScsiControllerClass};
+    boost::shared_ptr<const Schema> interopSchema;
+    try {
+        interopSchema = boost::make_shared<const Schema>(LoadSchemaFolder(interopSchemaFolder));
+    } catch (const std::exception& error) {
+        throw std::runtime_error("cannot read the interop schema in " + interopSchemaFolder + ": " + error.what());
+    }
+    wbem::Namespaces namespaces;
+    namespaces.Add(std::make_unique<wbem::InteropNamespace>(
+                       wbem::SchemaView(wbem::kInteropNamespace, std::move(interopSchema)), identity, *collected),
+                   {"interop"});
+    namespaces.Add(std::move(collected));
+
+    // The plug-in is called from the query thread only; it has ended its
+    // work when Serve returns, before the caller shuts the plug-in down.
+    wbem::QueryThread queryThread;
+    wbem::CimServiceSettings service;
+    service.runOnQueryThread = [&queryThread](std::function<void()> job) { queryThread.Post(std::move(job)); };
+    service.onStop = []() { StandinHost::AbortToolRuns(); };
+    service.log = log;
+    service.metricsClasses = velkor::ServedClasses();
+    service.refreshSeconds = options.refreshSeconds;
+    wbem::CimService application(namespaces, queries, service);
+    wbem::Serve(settings, application, control, listening ? listening : WriteBaseUrl);
+    queryThread.Finish();
 }
 
 }  // namespace syv

@@ -5,6 +5,9 @@
 #define SYVCORE_STANDINHOST_H
 
 #include "host/Host.h"
+#include "syvcore/Schema.h"
+
+#include <boost/shared_ptr.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -87,25 +90,6 @@ struct ProgramResult {
 typedef std::function<std::string(const std::string& path, const std::vector<std::string>& arguments)>
     InProcessTool;
 
-// A property of a schema class, declared by the class or inherited.
-struct SchemaProperty {
-    std::string name;
-    std::string type;  // as MOF spells it ("string", "uint16", ...; "reference"); an array's element type
-    bool isArray = false;
-    std::string referenceClass;  // the class a reference points at
-    bool isKey = false;
-    std::string classOrigin;  // the farthest class of the chain that declares it
-    bool local = false;       // declared (or overridden) by the class itself
-};
-
-// A class of the namespace's schema, with every property it has.
-struct SchemaClass {
-    std::string name;
-    std::string superclass;  // empty for a root class
-    bool isAssociation = false;
-    std::vector<SchemaProperty> properties;  // the class's own declarations first, then inherited ones
-};
-
 // Process-wide configuration and control of the stand-in host. Not
 // synchronised, but for AbortToolRuns and ResumeToolRuns: one thread drives
 // the host, as the real one does.
@@ -164,8 +148,14 @@ public:
     // The namespace queries run in; its classes are those of the schema.
     static boost::shared_ptr<NORNSYV20::ICIMNamespace> GetNamespace();
 
-    // The classes of the schema loaded last, in name order.
-    static std::vector<SchemaClass> GetSchemaClasses();
+    // The namespace's schema, loaded last; null before any.
+    static boost::shared_ptr<const Schema> GetSchema();
+
+    // A reference to the instance of the class with these keys in the named
+    // namespace, which need not be the host's own (a server's other
+    // namespaces).
+    static NORNSYV20::TCIMReference MakeReference(const std::string& namespaceName, const std::string& className,
+                                                  NORNSYV20::TCIMValueMap keys);
 
     // Runs a program for the host itself, as the process service runs tools
     // (no shell, null standard input, the output cap, the program and its

@@ -13,6 +13,9 @@ namespace syv {
 // followed by "[]" ("string[]").
 SYV_API std::string ValueTypeName(const NORNSYV20::TCIMValue& value);
 
+// "string", "uint16", ... as MOF spells the type; "reference" for a reference.
+SYV_API std::string TypeName(NORNSYV20::ECIMType type);
+
 }  // namespace syv
 
 #endif

@@ -1,9 +1,11 @@
-// The class definitions of the namespace, as read from the MOF files: what a
-// class declares (its own properties, their types and key qualifiers) and
-// what it inherits along its chain of superclasses.
+// Class definitions as read from MOF files: what a class declares (its own
+// properties, their types and key qualifiers) and what it inherits along its
+// chain of superclasses. The namespace's classes are one schema; a host reads
+// further schemas of its own (a server's self-description) the same way.
 #ifndef SYVCORE_SCHEMA_H
 #define SYVCORE_SCHEMA_H
 
+#include "host/SyvExport.h"
 #include "host/TCIMValue.h"
 
 #include <map>
@@ -11,7 +13,6 @@
 #include <vector>
 
 namespace syv {
-namespace detail {
 
 struct PropertyDefinition {
     std::string name;
@@ -42,6 +43,10 @@ struct ClassDefinition {
         // What a value of it holds: eArray for an array, else the kind of
         // its type (eNull for a type that no value can hold).
         NORNSYV20::TCIMValue::EKind kind;
+        // The farthest class of the chain that declares it (its class
+        // origin), and whether this class declares or overrides it itself.
+        const ClassDefinition* origin;
+        bool local;
     };
     // Every member, one per name, and the key ones in name order (the order of
     // object paths); set by the schema that holds the class, so that setting
@@ -51,10 +56,10 @@ struct ClassDefinition {
 
     // Exact (case-sensitive) lookup; null when no class of the chain declares
     // the property.
-    const Member* FindMember(const std::string& property) const;
+    SYV_API const Member* FindMember(const std::string& property) const;
 };
 
-class Schema {
+class SYV_API Schema {
 public:
     Schema() = default;
     // Throws TSYVException (status 14) for a class defined twice or a cycle
@@ -83,9 +88,8 @@ private:
 // Reads every *.mof file of the folder, in file name order. Throws
 // TSYVException (status 14) when the folder cannot be read, holds no MOF
 // file, or a file has a syntax error (naming the file and line).
-Schema LoadSchemaFolder(const std::string& folder);
+SYV_API Schema LoadSchemaFolder(const std::string& folder);
 
-}  // namespace detail
 }  // namespace syv
 
 #endif
