@@ -5,11 +5,15 @@
 // well-formed CIM-XML response.
 #include "FuzzCheck.h"
 
+#include "plugin/Constants.h"
+#include "plugin/ServedClasses.h"
 #include "plugin/TQLogicControllerPluginCallbacks.h"
 #include "syvcore/StandinHost.h"
+#include "wbem/CimService.h"
 #include "wbem/HttpServer.h"
-#include "wbem/WbemHandler.h"
+#include "wbem/InteropNamespace.h"
 
+#include <boost/make_shared.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
@@ -17,6 +21,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -29,21 +34,14 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const syv::wbem::WbemHandler* g_handler = nullptr;
 velkor::TQLogicControllerPluginCallbacks* g_plugin = nullptr;
-
-// The handler answering in the calling thread.
-class HandlerApplication : public syv::wbem::Application {
-public:
-    void Handle(syv::wbem::HttpRequest request, std::shared_ptr<syv::wbem::AnswerSink> sink) override {
-        g_handler->Handle(syv::wbem::ViewOf(request), *sink);
-    }
-    void Stop() override {}
-};
+syv::wbem::Application* g_application = nullptr;
 
 }  // namespace
 
+// The server as syvhost builds it, its query thread the calling one.
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    using namespace syv::wbem;
     syv::StandinHost::LoadSchema(VELKOR_SCHEMA_DIR);
     syv::StandinHost::SetLogLevel(0);
     static const std::string scli = ReadFile(VELKOR_TRANSCRIPTS_DIR "/scli.txt");
@@ -53,22 +51,37 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     });
     syv::StandinHost::ClearRegisteredPlugins();
     g_plugin = new velkor::TQLogicControllerPluginCallbacks();  // registers itself for the whole run
-    g_handler = new syv::wbem::WbemHandler(syv::StandinHost::GetSchemaClasses(),
-                                           [](const std::vector<std::string>& classes, syv::QueryObserver& observer) {
-                                               syv::StandinHost::RunQuery(classes, observer);
-                                           });
+    static PluginQueries queries([](const std::vector<std::string>& classes,
+                                    syv::QueryObserver& observer) { syv::StandinHost::RunQuery(classes, observer); },
+                                 []() { g_plugin->Shutdown(); }, -1, LogFunction());
+    auto collected = std::make_unique<PluginNamespace>(SchemaView("root/ornsg", syv::StandinHost::GetSchema()), queries);
+    static Namespaces namespaces;
+    namespaces.Add(std::make_unique<InteropNamespace>(
+                       SchemaView(kInteropNamespace,
+                                  boost::make_shared<const syv::Schema>(syv::LoadSchemaFolder(VELKOR_SCHEMA_DIR "/interop"))),
+                       ServerIdentity{"fuzz", "1.0", false, {kInteropNamespace, "root/ornsg"}, "root/ornsg",
+                                      {velkor::kFibreChannelControllerClass, velkor::kIScsiControllerClass}},
+                       *collected),
+                   {"interop"});
+    namespaces.Add(std::move(collected));
+    CimServiceSettings settings;
+    settings.runOnQueryThread = [](std::function<void()> job) { job(); };
+    settings.metricsClasses = velkor::ServedClasses();
+    g_application = new CimService(namespaces, queries, settings);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    HandlerApplication application;
     const syv::wbem::HttpAnswer answer = syv::wbem::AnswerBytes(std::string(reinterpret_cast<const char*>(data), size),
-                                                                syv::wbem::ServerLimits(), {}, application);
-    static const std::set<int> statuses{200, 400, 404, 405, 413, 431};
+                                                                syv::wbem::ServerLimits(), {}, *g_application);
+    static const std::set<int> statuses{200, 400, 404, 405, 413, 431, 501};
     FUZZ_CHECK_WHY(statuses.count(answer.status) == 1, std::to_string(answer.status));
     if (answer.status != 200) {
         FUZZ_CHECK(answer.body.empty());
         return 0;
+    }
+    if (answer.headers.empty() || answer.headers.front().second.compare(0, 15, "application/xml") != 0) {
+        return 0;  // the metrics, read by their own tests
     }
     boost::property_tree::ptree document;
     std::istringstream stream(answer.body);

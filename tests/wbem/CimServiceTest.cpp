@@ -4,9 +4,7 @@
 #include "plugin/TQLogicControllerPluginCallbacks.h"
 #include "syvcore/StandinHost.h"
 #include "wbem/CimService.h"
-#include "wbem/InteropNamespace.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -97,15 +95,8 @@ protected:
                 plugin_->Shutdown();
             },
             refreshSeconds, LogFunction());
-        auto collected = std::make_unique<PluginNamespace>(SchemaView(kNs, StandinHost::GetSchema()), *queries_);
-        ServerIdentity identity{"host", "1.0", false, {kInteropNamespace, kNs}, kNs, {kController, "ORNSG_QLogicIScsiSCSIProtocolController"}};
-        namespaces_->Add(std::make_unique<InteropNamespace>(
-                             SchemaView(kInteropNamespace, boost::make_shared<const Schema>(LoadSchemaFolder(VELKOR_SCHEMA_DIR "/interop"))),
-                             identity, *collected),
-                         {"interop"});
-        namespaces_->Add(std::move(collected));
+        namespaces_->Add(std::make_unique<PluginNamespace>(SchemaView(kNs, StandinHost::GetSchema()), *queries_));
         CimServiceSettings settings;
-        settings.enumerations.maxOpen = 2;
         settings.runOnQueryThread = [this](std::function<void()> job) {
             ++jobs;
             if (defer) return deferred.push_back(std::move(job));
@@ -280,129 +271,6 @@ TEST_F(CimServiceTest, StreamsLongAnswersAndEndsLateFailuresInTheTrailer) {
             EXPECT_EQ(sink->trailer, streamed && fails ? failed : HeaderList());
             EXPECT_EQ(Count(body, "<VALUE.NAMEDINSTANCE>"), fails && !streamed ? 0u : static_cast<std::size_t>(instances));
         }
-    }
-}
-
-// The elements of that name in an answer, whole.
-std::vector<std::string> Elements(const std::string& body, const std::string& name) {
-    std::vector<std::string> found;
-    for (std::size_t at = body.find("<" + name); at != std::string::npos; at = body.find("<" + name, at + 1)) {
-        const char next = body[at + name.size() + 1];
-        if (next != ' ' && next != '>') continue;
-        const std::size_t end = body.find("</" + name + ">", at);
-        found.push_back(body.substr(at, end - at));
-    }
-    return found;
-}
-
-// The enumeration context an open or pull answered.
-std::string ContextIn(const std::string& body) {
-    const std::size_t at = body.find("<VALUE>", body.find("\"EnumerationContext\"")) + 7;
-    return body.substr(at, body.find('<', at) - at);
-}
-
-std::string Value(const std::string& name, const std::string& value) { return Param(name, "<VALUE>" + value + "</VALUE>"); }
-
-// A standard client finds the interop namespace, the object manager and the
-// profiles, and follows the profiles to their central instances.
-TEST_F(CimServiceTest, DescribesTheServerInTheInteropNamespace) {
-    const std::string collector = "<INSTANCENAME CLASSNAME=\"CIM_RegisteredProfile\">" +
-                                  Key("InstanceID", "ORN:ORN+Velkor Collector Adapters+1.0") + "</INSTANCENAME>";
-    const std::string server = "<INSTANCENAME CLASSNAME=\"CIM_RegisteredProfile\">" +
-                               Key("InstanceID", "ORN:DMTF+WBEM Server+1.0.0") + "</INSTANCENAME>";
-    const std::string conforms = ClassParam("AssocClass", "CIM_ElementConformsToProfile");
-    const struct {
-        const char* ns;
-        const char* method;
-        std::string params;
-        std::string part;
-        std::size_t count;
-    } rows[] = {
-        {"interop", "EnumerateInstances", ClassParam("ClassName", "CIM_ObjectManager"),
-         "<VALUE>Velkor Collector WBEM Server Version 1.0</VALUE>", 1},
-        {"root/interop", "EnumerateInstanceNames", ClassParam("ClassName", "CIM_Namespace"), "<INSTANCENAME ", 2},
-        {"root/interop", "EnumerateInstanceNames", ClassParam("ClassName", "CIM_RegisteredProfile"), "<INSTANCENAME ", 2},
-        {"root/interop", "EnumerateInstances", ClassParam("ClassName", "CIM_CIMXMLCommunicationMechanism"),
-         "<PROPERTY NAME=\"CommunicationMechanism\" TYPE=\"uint16\"><VALUE>2</VALUE>", 1},
-        {"interop", "AssociatorNames", Param("ObjectName", collector) + conforms, "<NAMESPACE NAME=\"ornsg\"/>",
-         Instances({kController, "ORNSG_QLogicIScsiSCSIProtocolController"})},
-        {"interop", "Associators", Param("ObjectName", server) + conforms, "<INSTANCE CLASSNAME=\"CIM_ObjectManager\">", 1},
-        {"interop", "Associators", Param("ObjectName", collector) + conforms, "<INSTANCE CLASSNAME=\"" + kController + "\">",
-         Instances({kController})},
-        {"root/interop", "GetClass", ClassParam("ClassName", "CIM_ElementConformsToProfile"), "<QUALIFIER NAME=\"Key\"", 2},
-        {"root/PG_Interop", "EnumerateClassNames", "", "<ERROR CODE=\"3\"", 1},
-    };
-    for (const auto& row : rows) {
-        const std::string body = Body(row.method, row.params, row.ns);
-        EXPECT_EQ(Count(body, row.part), row.count) << row.ns << " " << row.method << " " << row.params << "\n" << body;
-    }
-}
-
-// Pulled in parts, an enumeration holds what the plain operation answers.
-TEST_F(CimServiceTest, PullsWhatThePlainOperationsAnswer) {
-    const std::string software = ClassParam("ClassName", "CIM_SoftwareElement");
-    const std::string controller = Param("InstanceName", kFirstController);
-    const struct {
-        const char* open;
-        std::string params;
-        const char* pull;
-        const char* pulled;
-        const char* plain;
-        std::string plainParams;
-        const char* element;
-    } rows[] = {
-        {"OpenEnumerateInstancePaths", software, "PullInstancePaths", "INSTANCEPATH", "EnumerateInstanceNames", software,
-         "INSTANCENAME"},
-        {"OpenEnumerateInstances", software, "PullInstancesWithPath", "VALUE.INSTANCEWITHPATH", "EnumerateInstances",
-         software + Value("LocalOnly", "false"), "INSTANCE"},
-        {"OpenAssociatorInstancePaths", controller, "PullInstancePaths", "INSTANCEPATH", "AssociatorNames",
-         Param("ObjectName", kFirstController), "INSTANCEPATH"},
-        {"OpenReferenceInstances", controller, "PullInstancesWithPath", "VALUE.INSTANCEWITHPATH", "References",
-         Param("ObjectName", kFirstController), "INSTANCE"},
-    };
-    for (const auto& row : rows) {
-        std::string body = Body(row.open, row.params + Value("MaxObjectCount", "0"));
-        std::string pulled;
-
-        EXPECT_EQ(Count(body, std::string("<") + row.pulled + ">"), 0u) << row.open;
-        for (int pulls = 0; body.find("<VALUE>FALSE</VALUE>") != std::string::npos && pulls < 50; ++pulls) {
-            body = Body(row.pull, Value("EnumerationContext", ContextIn(body)) + Value("MaxObjectCount", "2"));
-            EXPECT_LE(Count(body, std::string("<") + row.pulled + ">"), 2u) << body;
-            pulled += body;
-        }
-        EXPECT_NE(body.find("<PARAMVALUE NAME=\"EndOfSequence\" PARAMTYPE=\"boolean\"><VALUE>TRUE</VALUE>"), std::string::npos);
-        const std::vector<std::string> expected = Elements(Body(row.plain, row.plainParams), row.element);
-        EXPECT_FALSE(expected.empty()) << row.plain;
-        EXPECT_EQ(Elements(pulled, row.element), expected) << row.open;
-    }
-}
-
-TEST_F(CimServiceTest, RefusesEnumerationsItCannotKeep) {
-    const std::string software = ClassParam("ClassName", "CIM_SoftwareElement") + Value("MaxObjectCount", "1");
-    const std::string first = ContextIn(Body("OpenEnumerateInstancePaths", software));
-    const std::string second = ContextIn(Body("OpenEnumerateInstancePaths", software));
-    Body("CloseEnumeration", Value("EnumerationContext", second));
-    const struct {
-        const char* method;
-        std::string params;
-        const char* error;
-    } rows[] = {
-        {"OpenEnumerateInstances", software + Value("FilterQueryLanguage", "DMTF:FQL") + Value("FilterQuery", "a=1"), "25"},
-        {"OpenEnumerateInstances", software + Value("ContinueOnError", "true"), "26"},
-        {"OpenEnumerateInstances", software + Value("OperationTimeout", "0"), "22"},
-        {"OpenEnumerateInstances", software + Value("OperationTimeout", "601"), "22"},
-        {"PullInstancePaths", Value("EnumerationContext", second) + Value("MaxObjectCount", "1"), "21"},
-        {"PullInstancePaths", Value("EnumerationContext", "nonsense") + Value("MaxObjectCount", "1"), "21"},
-        {"PullInstancesWithPath", Value("EnumerationContext", first) + Value("MaxObjectCount", "1"), "21"},
-        {"PullInstancePaths", Value("EnumerationContext", first), "4"},
-        {"EnumerationCount", Value("EnumerationContext", first), "7"},
-        {"OpenEnumerateInstancePaths", software, ""},  // the second of two allowed
-        {"OpenEnumerateInstancePaths", software, "27"},
-    };
-    for (const auto& row : rows) {
-        const std::string body = Body(row.method, row.params);
-        EXPECT_EQ(body.find(std::string("<ERROR CODE=\"") + row.error + "\"") != std::string::npos, *row.error != 0)
-            << row.method << " " << row.params << "\n" << body;
     }
 }
 

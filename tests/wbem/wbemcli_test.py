@@ -30,6 +30,31 @@ def check(ok, what):
         print('FAIL:', what, file=sys.stderr)
 
 
+DTD = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'cim-response.dtd')
+
+
+def valid_xml(answers, what):
+    """Each CIM-XML answer keeps DSP0201's element rules, checked by xmllint."""
+    for answer in answers:
+        done = subprocess.run(['xmllint', '--noout', '--dtdvalid', DTD, '-'], input=answer.encode(), capture_output=True,
+                              timeout=LIMIT)
+        check(done.returncode == 0, '%s: not valid CIM-XML: %s' % (what, done.stderr.decode()[:300]))
+
+
+def body_of(answer):
+    """The XML body of a raw HTTP answer, chunks joined; None for another answer."""
+    head, _, body = answer.partition('\r\n\r\n')
+    if 'application/xml' not in head:
+        return None
+    if 'Transfer-Encoding: chunked' in head:
+        joined = ''
+        while (size := int(body.split('\r\n', 1)[0], 16)) > 0:
+            body = body.split('\r\n', 1)[1]
+            joined, body = joined + body[:size], body[size + 2:]
+        return joined
+    return body
+
+
 def report(env=None):
     out = subprocess.run(EMULATOR + [SYVHOST, '--format', 'json'], capture_output=True, timeout=LIMIT,
                          env=env).stdout
@@ -55,9 +80,12 @@ class Server:
         *flags, path = args
         url = self.url.replace('//', '//' + self.login)
         tls = ['-noverify'] if url.startswith('https') else []  # the test's own certificate
-        done = subprocess.run(['wbemcli', *tls, *flags, '%s/%s' % (url, path)], capture_output=True, text=True,
+        done = subprocess.run(['wbemcli', '-dx', *tls, *flags, '%s/%s' % (url, path)], capture_output=True, text=True,
                               timeout=LIMIT)
-        return [line for line in done.stdout.splitlines() if line], done.stdout + done.stderr
+        # -dx shows the XML exchanged on standard error.
+        valid_xml(re.findall(r'^From server: (<\?xml.*?</CIM>)$', done.stderr, re.M | re.S), ' '.join(args))
+        errors = re.sub(r'^(To|From) server: (<\?xml.*?</CIM>|.*?)$', '', done.stderr, flags=re.M | re.S)
+        return [line for line in done.stdout.splitlines() if line], done.stdout + errors
 
     def raw(self, data, timeout=LIMIT):
         with socket.create_connection(('127.0.0.1', self.port), timeout=timeout) as s:
@@ -65,7 +93,11 @@ class Server:
             answer = b''
             while chunk := s.recv(65536):
                 answer += chunk
-        return answer.decode('utf-8', 'replace')
+        answer = answer.decode('utf-8', 'replace')
+        xml = body_of(answer)
+        if xml is not None:
+            valid_xml([xml], data[:80])
+        return answer
 
     def stop(self):
         self.process.stdin.close() if EMULATOR else self.process.send_signal(signal.SIGTERM)
@@ -202,6 +234,10 @@ ERRORS = [  # what is sent, what the answer holds
     (post('<CIM><MESSAGE>'), 'HTTP/1.1 400 Bad Request\r\nCIMError: request-not-well-formed'),
     (post('<CIM/>'), 'HTTP/1.1 400 Bad Request\r\nCIMError: request-not-valid'),
     (post('<a>' * 100 + '</a>' * 100), 'CIMError: request-not-well-formed'),
+    (post('<a><!--</-->' * 40000), 'CIMError: request-not-well-formed'),  # comments hide no nesting
+    (post(call('EnumerateClassNames').replace('CIMVERSION="2.0"', 'CIMVERSION="9.0"')),
+     'HTTP/1.1 501 Not Implemented\r\nCIMError: unsupported-cim-version'),
+    (post(call('EnumerateClassNames'), extra='CIMProtocolVersion: 9.9\r\n'), 'CIMError: unsupported-protocol-version'),
     (post(call('EnumerateClassNames'), method='GetClass'), 'CIMError: header-mismatch'),
     (post(call('DeleteInstance'), method='DeleteInstance'), 'ERROR CODE="7"'),
     (post(call('AssociatorNames', cn('ObjectName', 'None')), 'AssociatorNames'), 'ERROR CODE="4"'),
@@ -229,6 +265,27 @@ def out_of_descriptors():
         check('accepting connections again' in said(), 'said %r' % said())
     finally:
         check(server.stop(), 'the server did not stop cleanly')
+
+
+def hung_tool():
+    """While a tool hangs, what the schema alone answers is answered at once,
+    and a stop ends the tool: the waiting client gets CIM_ERR_FAILED and the
+    server exits within seconds, not at the tool's timeout."""
+    hung = Server(dict(os.environ, SCLI_DELAY_MS='600000'))
+    waiting = subprocess.Popen(['wbemcli', 'ein', '%s/%s:%s' % (hung.url, NS, CONTROLLER)], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+    time.sleep(2)  # the query is running the tool
+    try:
+        check(waiting.poll() is None, 'the hanging tool did not hold its request')
+        check(len(hung.wbemcli('gc', '%s:%s' % (NS, CONTROLLER))[0]) == 1, 'GetClass waited for the hanging tool')
+        answer = hung.raw(post(call('AssociatorNames', cn('ObjectName', CONTROLLER)), 'AssociatorNames'), timeout=10)
+        check(answer.count('<CLASSPATH>') == 2, 'a class association waited for the hanging tool: %r' % answer[-200:])
+    finally:
+        started = time.monotonic()
+        stopped = hung.stop()
+        check(stopped and time.monotonic() - started < 20, 'the stop took %.1f s' % (time.monotonic() - started))
+        said = waiting.communicate(timeout=LIMIT)[0]
+        check('CIM_ERR_FAILED' in said and 'shutting down' in said, 'the waiting client got %r' % said)
 
 
 def main():
@@ -299,6 +356,7 @@ def main():
         finally:
             refreshing.stop()
 
+    hung_tool()
     if not EMULATOR and 'UBSAN_OPTIONS' not in os.environ:  # UBSan probes memory through a new pipe
         out_of_descriptors()
     # HTTPS on the loopback address without credentials, on both builds.
