@@ -92,17 +92,9 @@ def free_port():
 
 
 def started(stack, arguments, **options):
-    """A child process that the stack ends, however the test ends."""
-    process = subprocess.Popen(arguments, **options)
-
-    def stop():
-        process.terminate()
-        try:
-            process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    stack.callback(stop)
+    """A child process that the stack kills, however the test ends."""
+    process = stack.enter_context(subprocess.Popen(arguments, **options))
+    stack.callback(process.kill)
     return process
 
 
@@ -137,32 +129,27 @@ def info(text):
     return {one for one in series(text.decode()) if one[0] in INFO}
 
 
-def scraped_by_prometheus(stack, folder, plain, secure, login, certificate):
+def scraped_by_prometheus(stack, folder, plain, secure, certificate):
     """What a real Prometheus scraping both servers every second shows within a minute: the value of up and the
     velkor_controller_info series (as series() gives them) by job."""
-    port = free_port()
-    config = os.path.join(folder, "prometheus.yml")
+    port, config = free_port(), os.path.join(folder, "prometheus.yml")
+    target = lambda url: "static_configs: [{targets: ['%s']}]" % url.split("//")[1]
     with open(config, "w") as f:
-        target = lambda url: "static_configs: [{targets: ['%s']}]" % url.split("//")[1]
-        user, password = login.split(":")
-        f.write("global: {scrape_interval: 1s}\nscrape_configs:\n- {job_name: plain, %s}\n"
-                "- {job_name: secure, scheme: https, basic_auth: {username: %s, password: %s}, tls_config: "
-                "{ca_file: '%s'}, %s}\n" % (target(plain), user, password, certificate, target(secure)))
+        f.write("global: {scrape_interval: 1s}\nscrape_configs:\n- {job_name: plain, %s}\n- {job_name: secure, "
+                "scheme: https, basic_auth: {username: ops, password: secret}, tls_config: {ca_file: '%s'}, %s}\n"
+                % (target(plain), certificate, target(secure)))
     started(stack, ["prometheus", "--config.file=" + config, "--storage.tsdb.path=" + os.path.join(folder, "tsdb"),
                     "--web.listen-address=127.0.0.1:%d" % port], stderr=subprocess.DEVNULL)
-    query = lambda expression: json.load(urllib.request.urlopen(
-        "http://127.0.0.1:%d/api/v1/query?%s" % (port, urllib.parse.urlencode({"query": expression})),
-        timeout=10))["data"]["result"]
+    query = lambda expression: json.load(urllib.request.urlopen("http://127.0.0.1:%d/api/v1/query?%s" % (
+        port, urllib.parse.urlencode({"query": expression})), timeout=10))["data"]["result"]
     seen = None
     for _ in range(120):  # at most a minute
         try:
-            up = {result["metric"]["job"]: result["value"][1] for result in query("up")}
-            controllers = {"plain": set(), "secure": set()}
-            for result in query("velkor_controller_info"):
-                labels = dict(result["metric"])
-                job, name = labels.pop("job"), labels.pop("__name__")
-                del labels["instance"]
-                controllers[job].add((name, frozenset((k, escaped(v)) for k, v in labels.items())))
+            up = {one["metric"]["job"]: one["value"][1] for one in query("up")}
+            controllers = {job: set() for job in up}
+            for one in query("velkor_controller_info"):
+                labels = {k: escaped(v) for k, v in one["metric"].items() if k not in ("__name__", "job", "instance")}
+                controllers[one["metric"]["job"]].add(("velkor_controller_info", frozenset(labels.items())))
             seen = (up, controllers)
             if up == {"plain": "1", "secure": "1"} and all(controllers.values()):
                 break
@@ -253,7 +240,7 @@ with tempfile.TemporaryDirectory() as folder, contextlib.ExitStack() as stack:
         print("SKIPPED: scraping by a real Prometheus: no prometheus program (scripts/install-deps installs it)")
     else:
         controllers = {one for one in wanted if one[0] == "velkor_controller_info"}
-        seen = scraped_by_prometheus(stack, folder, plain, secure, "ops:secret", certificate)
+        seen = scraped_by_prometheus(stack, folder, plain, secure, certificate)
         check(seen == ({"plain": "1", "secure": "1"}, {"plain": controllers, "secure": controllers}),
               "Prometheus saw %s" % (seen,))
 
