@@ -2,11 +2,14 @@
 """syvhost's metrics report read by software written elsewhere: a strict
 OpenMetrics parser reads it, promtool checks it, a real node_exporter serves it
 from its textfile folder, and every controller and element of the JSON report
-for the same tools is a series.
+for the same tools is a series. syvhost --serve answers GET /metrics with the
+same series in both formats, also with credentials over HTTPS, and a real
+Prometheus scrapes both servers (exit status 77 when prometheus is missing).
 
 Usage: metrics_test.py TRANSCRIPTS_DIR SYVHOST [WRAPPER ...] (the wrapper, for
 example wine, runs syvhost)."""
-import json, os, re, socket, subprocess, sys, tempfile, time, urllib.request
+import base64, contextlib, json, os, re, select, shutil, socket, ssl, subprocess, sys, tempfile, time
+import urllib.error, urllib.parse, urllib.request
 from prometheus_client.openmetrics.parser import text_string_to_metric_families
 
 transcripts, command = sys.argv[1], sys.argv[2:]
@@ -23,10 +26,16 @@ def syvhost(env, *arguments):
     return subprocess.run(command + list(arguments), env=dict(os.environ, **env), capture_output=True, timeout=120)
 
 
-def openmetrics(report, what):
-    """The families of an OpenMetrics text by name, after promtool checked it as the Prometheus text format."""
-    lint = subprocess.run(["promtool", "check", "metrics"], input=report, capture_output=True)
+def promtool(report, what):
+    lint = subprocess.run(["promtool", "check", "metrics"], input=report, capture_output=True, timeout=60)
     check(lint.returncode == 0, "%s: promtool: %s %s" % (what, lint.stdout, lint.stderr))
+
+
+def openmetrics(report, what, lint=True):
+    """The families of an OpenMetrics text by name, after promtool checked it as the Prometheus text format (which
+    names a counter's family as its samples)."""
+    if lint:
+        promtool(report, what)
     try:
         return {family.name: family for family in text_string_to_metric_families(report.decode())}
     except ValueError as error:
@@ -51,6 +60,10 @@ def series(text):
     return found
 
 
+def escaped(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
+
+
 def expected(report):
     """The series that the JSON report's instances call for."""
     kinds = {"FibreChannel": "fibre_channel", "IScsi": "iscsi"}
@@ -58,7 +71,6 @@ def expected(report):
     for instance in report["queries"][0]["instances"]:
         values = {p["name"]: p["value"] for p in instance["properties"]}
         kind = next(v for k, v in kinds.items() if k in instance["class"])
-        esc = lambda text: text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n")
         if instance["class"].endswith("SCSIProtocolController"):
             labels = {"kind": kind, "controller": values["DeviceID"], "number": str(values["ControllerNum"]),
                       "model": values["ControllerType"]}
@@ -69,7 +81,7 @@ def expected(report):
             name = "velkor_bios_info" if instance["class"].endswith("BIOSElement") else "velkor_firmware_info"
         else:
             continue
-        wanted.add((name, frozenset((k, esc(v)) for k, v in labels.items())))
+        wanted.add((name, frozenset((k, escaped(v)) for k, v in labels.items())))
     return wanted
 
 
@@ -79,7 +91,75 @@ def free_port():
         return s.getsockname()[1]
 
 
-with tempfile.TemporaryDirectory() as folder:
+def started(stack, arguments, **options):
+    """A child process that the stack kills, however the test ends."""
+    process = stack.enter_context(subprocess.Popen(arguments, **options))
+    stack.callback(process.kill)
+    return process
+
+
+def serve(stack, env, *arguments):
+    """The URL of syvhost --serve on a free loopback port."""
+    server = started(stack, command + ["--serve", "--listen", "127.0.0.1:0", *arguments], env=dict(os.environ, **env),
+                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    ready = select.select([server.stdout], [], [], 120)[0]  # under Wine a start takes seconds
+    url = server.stdout.readline().decode().strip() if ready else ""
+    if not re.fullmatch(r"https?://127\.0\.0\.1:\d+", url):
+        raise RuntimeError("syvhost --serve printed %r, not its URL" % url)
+    return url
+
+
+def get(url, accept="", method="GET", login="", context=None):
+    """The status, Content-Type and body of an HTTP answer."""
+    headers = {"Accept": accept} if accept else {}
+    if login:
+        headers["Authorization"] = "Basic " + base64.b64encode(login.encode()).decode()
+    try:
+        with urllib.request.urlopen(urllib.request.Request(url, headers=headers, method=method), timeout=60,
+                                    context=context) as answer:
+            return answer.status, answer.headers["Content-Type"], answer.read()
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers["Content-Type"], error.read()
+
+
+INFO = ("velkor_controller_info", "velkor_firmware_info", "velkor_bios_info")
+
+
+def info(text):
+    return {one for one in series(text.decode()) if one[0] in INFO}
+
+
+def scraped_by_prometheus(stack, folder, plain, secure, certificate):
+    """What a real Prometheus scraping both servers every second shows within a minute: the value of up and the
+    velkor_controller_info series (as series() gives them) by job."""
+    port, config = free_port(), os.path.join(folder, "prometheus.yml")
+    target = lambda url: "static_configs: [{targets: ['%s']}]" % url.split("//")[1]
+    with open(config, "w") as f:
+        f.write("global: {scrape_interval: 1s}\nscrape_configs:\n- {job_name: plain, %s}\n- {job_name: secure, "
+                "scheme: https, basic_auth: {username: ops, password: secret}, tls_config: {ca_file: '%s'}, %s}\n"
+                % (target(plain), certificate, target(secure)))
+    started(stack, ["prometheus", "--config.file=" + config, "--storage.tsdb.path=" + os.path.join(folder, "tsdb"),
+                    "--web.listen-address=127.0.0.1:%d" % port], stderr=subprocess.DEVNULL)
+    query = lambda expression: json.load(urllib.request.urlopen("http://127.0.0.1:%d/api/v1/query?%s" % (
+        port, urllib.parse.urlencode({"query": expression})), timeout=10))["data"]["result"]
+    seen = None
+    for _ in range(120):  # at most a minute
+        try:
+            up = {one["metric"]["job"]: one["value"][1] for one in query("up")}
+            controllers = {job: set() for job in up}
+            for one in query("velkor_controller_info"):
+                labels = {k: escaped(v) for k, v in one["metric"].items() if k not in ("__name__", "job", "instance")}
+                controllers[one["metric"]["job"]].add(("velkor_controller_info", frozenset(labels.items())))
+            seen = (up, controllers)
+            if up == {"plain": "1", "secure": "1"} and all(controllers.values()):
+                break
+        except OSError:
+            pass  # not listening yet
+        time.sleep(0.5)
+    return seen
+
+
+with tempfile.TemporaryDirectory() as folder, contextlib.ExitStack() as stack:
     # A model name with every character the format escapes, and a byte that is not UTF-8.
     with open(os.path.join(transcripts, "scli.txt"), "rb") as f:
         text = f.read().replace(b"FCX-1620D", b'FCX "16\\20D\xff')
@@ -109,24 +189,60 @@ with tempfile.TemporaryDirectory() as folder:
     with open(os.path.join(textfiles, "velkor.prom"), "wb") as f:
         f.write(metrics.stdout)
     port = free_port()
-    exporter = subprocess.Popen(["prometheus-node-exporter", "--collector.disable-defaults", "--collector.textfile",
-                                 "--collector.textfile.directory=" + textfiles,
-                                 "--web.listen-address=127.0.0.1:%d" % port], stderr=subprocess.DEVNULL)
-    try:
-        scraped = ""
-        for _ in range(100):  # up to 10 s for the exporter to listen
-            try:
-                scraped = urllib.request.urlopen("http://127.0.0.1:%d/metrics" % port, timeout=5).read().decode()
-                break
-            except OSError:
-                time.sleep(0.1)
-        check(wanted <= series(scraped), "series missing from node_exporter's scrape")
-        check("node_textfile_scrape_error 0" in scraped, "node_exporter could not read the file")
-        check(re.search(r'^velkor_adapters\{kind="fibre_channel"\} 3$', scraped, re.M), "adapter count")
-        check(re.search(r'^velkor_collect_success 1$', scraped, re.M), "success")
-    finally:
-        exporter.terminate()
-        exporter.wait(timeout=10)
+    started(stack, ["prometheus-node-exporter", "--collector.disable-defaults", "--collector.textfile",
+                    "--collector.textfile.directory=" + textfiles, "--web.listen-address=127.0.0.1:%d" % port],
+            stderr=subprocess.DEVNULL)
+    scraped = ""
+    for _ in range(100):  # up to 10 s for the exporter to listen
+        try:
+            scraped = urllib.request.urlopen("http://127.0.0.1:%d/metrics" % port, timeout=5).read().decode()
+            break
+        except OSError:
+            time.sleep(0.1)
+    check(wanted <= series(scraped), "series missing from node_exporter's scrape")
+    check("node_textfile_scrape_error 0" in scraped, "node_exporter could not read the file")
+    check(re.search(r'^velkor_adapters\{kind="fibre_channel"\} 3$', scraped, re.M), "adapter count")
+    check(re.search(r'^velkor_collect_success 1$', scraped, re.M), "success")
+
+    # The server answers GET /metrics with the same series, in either format, and counts what it answered.
+    plain = serve(stack, env)
+    check(get(plain + "/other")[0] == 404 and get(plain + "/metrics", method="POST")[0] == 405, "404 and 405")
+    status, kind, text = get(plain + "/metrics")
+    check(status == 200 and kind.startswith("text/plain; version=0.0.4"), "a scrape: %d %s" % (status, kind))
+    promtool(text, "a scrape")
+    check(info(text) == info(metrics.stdout) and len(info(text)) == 15, "a scrape's series differ from the report's")
+    check(re.search(rb'^velkor_server_requests_total\{operation="other",code="405",cim_status="0"\} 1$', text, re.M),
+          "the server's requests")
+    status, kind, text = get(plain + "/metrics", accept="application/openmetrics-text; version=1.0.0")
+    check(status == 200 and kind.startswith("application/openmetrics-text; version=1.0.0"), "%d %s" % (status, kind))
+    families = openmetrics(text, "an OpenMetrics scrape", lint=False)
+    check(info(text) == info(metrics.stdout), "an OpenMetrics scrape's series differ from the report's")
+    duration = families.get("velkor_server_request_duration_seconds")
+    check(duration and duration.type == "histogram" and "velkor_server_requests" in families, "the server's families")
+
+    # With credentials over HTTPS: none get 401, the right ones the series.
+    hashed = subprocess.run(["openssl", "passwd", "-6", "secret"], capture_output=True, text=True, check=True)
+    users, key, certificate = (os.path.join(folder, name) for name in ("users", "server.key", "server.pem"))
+    with open(os.open(users, os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
+        f.write("ops:%s\n" % hashed.stdout.strip())
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-keyout", key, "-out", certificate, "-subj", "/CN=127.0.0.1", "-addext",
+                    "subjectAltName=IP:127.0.0.1", "-days", "1"], capture_output=True, check=True, timeout=60)
+    secure = serve(stack, env, "--credentials", users, "--tls-cert", certificate, "--tls-key", key)
+    trusted = ssl.create_default_context(cafile=certificate)
+    check(get(secure + "/metrics", context=trusted)[0] == 401, "a scrape without credentials was not refused")
+    status, _, text = get(secure + "/metrics", login="ops:secret", context=trusted)
+    check(status == 200 and info(text) == info(metrics.stdout), "a scrape with credentials: %d" % status)
+
+    # A real Prometheus sees each server up with one series per controller.
+    skipped = not shutil.which("prometheus")
+    if skipped:
+        print("SKIPPED: scraping by a real Prometheus: no prometheus program (scripts/install-deps installs it)")
+    else:
+        controllers = {one for one in wanted if one[0] == "velkor_controller_info"}
+        seen = scraped_by_prometheus(stack, folder, plain, secure, certificate)
+        check(seen == ({"plain": "1", "secure": "1"}, {"plain": controllers, "secure": controllers}),
+              "Prometheus saw %s" % (seen,))
 
     # A tool that crashes: the query fails, the report says so and counts no adapters.
     failed = syvhost(dict(env, SCLI_CRASH="1"), "--format", "openmetrics")
@@ -138,4 +254,4 @@ with tempfile.TemporaryDirectory() as folder:
 
 for failure in failures:
     print("FAILED:", failure)
-sys.exit(1 if failures else 0)
+sys.exit(1 if failures else 77 if skipped else 0)

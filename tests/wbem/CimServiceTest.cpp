@@ -316,4 +316,13 @@ TEST_F(CimServiceTest, ServesMetricsFromOneCollectionUntilItsRefresh) {
     EXPECT_EQ(deferred.size(), 2u);
 }
 
+// A query that throws fails the collection and is not kept; the next scrape collects again.
+TEST_F(CimServiceTest, AnswersAScrapeWhoseQueryThrew) {
+    fake = [](const std::vector<std::string>&, QueryObserver&) { throw std::runtime_error("the tools are gone"); };
+    const std::string failed = Send(Scrape(""))->answer.body;
+    EXPECT_NE(failed.find("velkor_collect_success 0"), std::string::npos) << failed;
+    fake = nullptr;
+    EXPECT_EQ(Count(Send(Scrape(""))->answer.body, "velkor_controller_info{"), Instances({kController}));
+}
+
 }  // namespace

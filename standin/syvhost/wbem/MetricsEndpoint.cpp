@@ -53,7 +53,8 @@ void MetricsEndpoint::Handle(const HttpRequest& request, std::shared_ptr<AnswerS
 }
 
 // A failed collection answers the scrapes that waited for it and is not
-// kept, so the next scrape tries again.
+// kept, so the next scrape tries again. Whatever the query throws fails it,
+// as it fails a CIM request: nothing may leave the query thread's job.
 void MetricsEndpoint::Collect() {
     const Clock::time_point start = Clock::now();
     MetricsCollector collector;
@@ -65,6 +66,9 @@ void MetricsEndpoint::Collect() {
         succeeded = collector.Succeeded();
     } catch (const CimError& error) {
         const QueryError failed{error.code, error.description};
+        collector.Ended(&failed);
+    } catch (const std::exception& error) {
+        const QueryError failed{kErrFailed, error.what()};
         collector.Ended(&failed);
     }
     const std::vector<MetricFamily> collected = collector.Families();
