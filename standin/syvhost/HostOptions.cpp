@@ -1,5 +1,6 @@
 #include "HostOptions.h"
 
+#include "Platform.h"
 #include "plugin/ServedClasses.h"
 
 #include <CLI/CLI.hpp>
@@ -56,22 +57,38 @@ CLI::Validator WholeNumber(int low, int high) {
 }
 
 // syvhost's modes, each selected by an option (a report by none).
-enum Mode : unsigned { kReport = 1u << 0, kServe = 1u << 1 };
+enum Mode : unsigned { kReport = 1u << 0, kServe = 1u << 1, kInstall = 1u << 2, kUninstall = 1u << 3 };
 
-// The options that work in some modes only: given in another, they would do
-// nothing, which is a usage error. The rest work in every mode.
+const unsigned kServes = kServe | kInstall;  // an installed service serves with these options
+const unsigned kRunsPlugin = kReport | kServes;
+
+// The options that select a mode (at most one), and those that work in some
+// modes only: given in another, they would do nothing, which is a usage error.
 const struct {
     const char* name;  // as CLI11 names it
+    Mode mode;
+} kModeSelectors[] = {{"--serve", kServe}, {"--install-service", kInstall}, {"--uninstall-service", kUninstall}};
+const struct {
+    const char* name;
     unsigned modes;
 } kModeOptions[] = {
-    {"--format", kReport}, {"--repeat", kReport},   {"--shutdown-between", kReport}, {"--version", kReport},
-    {"classes", kReport},  {"--listen", kServe},    {"--credentials", kServe},       {"--tls-cert", kServe},
-    {"--tls-key", kServe}, {"--refresh-seconds", kServe},
+    {"--format", kReport},       {"--repeat", kReport},        {"--shutdown-between", kReport},
+    {"--version", kReport},      {"classes", kReport},         {"--listen", kServes},
+    {"--credentials", kServes},  {"--tls-cert", kServes},      {"--tls-key", kServes},
+    {"--refresh-seconds", kServes}, {"--service", kServe},     {"--plugin", kRunsPlugin},
+    {"--tools", kRunsPlugin},    {"--max-tool-seconds", kRunsPlugin}, {"--log-level", kRunsPlugin},
 };
 
-Mode ModeOf(const HostOptions& options) { return options.serve ? kServe : kReport; }
+Mode ModeOf(const HostOptions& options) {
+    return options.installService ? kInstall : options.uninstallService ? kUninstall : options.serve ? kServe : kReport;
+}
 
-const char* ModeName(Mode mode) { return mode == kServe ? "with --serve" : "without --serve"; }
+std::string ModeName(Mode mode) {
+    for (const auto& selector : kModeSelectors) {
+        if (selector.mode == mode) return std::string("with ") + selector.name;
+    }
+    return "without --serve";
+}
 
 // The options given that do nothing in the mode, as a list for a message;
 // empty when there are none.
@@ -83,6 +100,20 @@ std::string OutOfMode(const CLI::App& app, Mode mode) {
         names += std::string(option.name) == "classes" ? "class names" : option.name;
     }
     return names;
+}
+
+// What is wrong with the choice of mode; empty when nothing is.
+std::string ModeChoiceError(const CLI::App& app) {
+    std::string given;
+    for (const char* name : {"--install-service", "--uninstall-service", "--service"}) {
+        if (!kHasServices && app.get_option(name)->count() > 0) return std::string(name) + " works only in the Windows build";
+    }
+    for (const auto& selector : kModeSelectors) {
+        if (app.get_option(selector.name)->count() == 0) continue;
+        if (!given.empty()) return given + " and " + selector.name + " choose different modes; give one";
+        given = selector.name;
+    }
+    return "";
 }
 
 }  // namespace
@@ -135,6 +166,17 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     app.add_flag("--serve", options.serve,
                  "Serves the plug-in's instances to WBEM clients (CIM-XML over HTTP) until SIGINT or SIGTERM, "
                  "instead of running one query. Prints the base URL as one line once it listens.");
+    app.add_flag("--service", options.service,
+                 "With --serve, Windows build only: runs under the service control manager, which starts "
+                 "syvhost so once --install-service registered it; messages go to syvhost.log beside syvhost.exe.");
+    app.add_flag("--install-service", options.installService,
+                 "Windows build only: registers syvhost.exe --serve --service with the serve options given (paths "
+                 "made absolute) as the service VelkorCollector, started automatically, once the options pass the "
+                 "checks of a start. Needs an administrator. Example: --install-service --listen 0.0.0.0:5989 "
+                 "--credentials users.txt --tls-cert server.pem --tls-key server.key");
+    app.add_flag("--uninstall-service", options.uninstallService,
+                 "Windows build only: stops the service VelkorCollector if it runs, and removes it. Needs an "
+                 "administrator.");
     app.add_option("--listen", options.listen,
                    "With --serve: the address and port to listen on; port 0 picks a free one. Addresses other "
                    "than loopback need --credentials and TLS. Default: 127.0.0.1:5988. Example: --listen 127.0.0.1:0")
@@ -143,13 +185,13 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     app.add_option("--credentials", options.credentials,
                    "With --serve: every request must carry HTTP Basic credentials of a user of FILE, whose lines "
                    "are USER:HASH with hashes made by openssl passwd -6; the file must be readable by its owner "
-                   "only. Linux build only. Example: --credentials /etc/syvhost/users")
+                   "only. Example: --credentials /etc/syvhost/users")
         ->type_name("FILE")
         ->check(NotEmpty());
     CLI::Option* certificate =
         app.add_option("--tls-cert", options.tlsCertificate,
-                       "With --serve: serves HTTPS with this PEM certificate chain (with --tls-key). Linux build "
-                       "only. Example: --tls-cert server.pem")
+                       "With --serve: serves HTTPS with this PEM certificate chain (with --tls-key). Example: "
+                       "--tls-cert server.pem")
             ->type_name("FILE")
             ->check(NotEmpty());
     app.add_option("--tls-key", options.tlsKey,
@@ -175,7 +217,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
         "  syvhost\n"
         "  syvhost --format json ORNSG_QLogicIScsiSCSIProtocolController\n"
         "  syvhost --tools /mnt/vendor-tools --max-tool-seconds 60\n"
-        "  syvhost --serve --listen 127.0.0.1:0\n");
+        "  syvhost --serve --listen 127.0.0.1:0\n"
+        "  syvhost.exe --install-service --tools D:\\vendor-tools\n");
 
     try {
         app.parse(argc, argv);
@@ -188,6 +231,12 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
             c = (c == '\n' || c == '\r') ? ' ' : c;
         }
         std::cerr << "syvhost: " << message << " (see syvhost --help)\n";
+        parsed.exitStatus = 2;
+        return parsed;
+    }
+    const std::string modeChoice = ModeChoiceError(app);
+    if (!modeChoice.empty()) {
+        std::cerr << "syvhost: " << modeChoice << " (see syvhost --help)\n";
         parsed.exitStatus = 2;
         return parsed;
     }

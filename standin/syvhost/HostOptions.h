@@ -23,6 +23,9 @@ struct HostOptions {
     std::string credentials;           // empty: no authentication
     std::string tlsCertificate;        // both empty: plain HTTP
     std::string tlsKey;
+    bool service = false;              // with serve: run under the service control manager (Windows)
+    bool installService = false;       // register the server as a service (Windows)
+    bool uninstallService = false;     // remove that service (Windows)
 };
 
 // The parse's outcome: run with the options, or end at once with the exit

@@ -18,6 +18,9 @@ extern const char* const kPluginFileName;
 // library: a DLL entry point can, a load-time constructor cannot.
 extern const bool kFailedAttachFailsLoad;
 
+// Whether syvhost can run as a service (--install-service and its kin).
+extern const bool kHasServices;
+
 // A write to a pipe whose reader has gone fails with an error instead of
 // ending the process by a signal, so that syvhost can say what failed.
 void IgnoreBrokenPipeSignal();

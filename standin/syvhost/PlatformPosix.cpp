@@ -11,6 +11,7 @@ namespace syv {
 const char* const kExecutableSuffix = "";
 const char* const kPluginFileName = "velkor_collector.so";
 const bool kFailedAttachFailsLoad = false;
+const bool kHasServices = false;
 
 // The programs syvhost starts get the default back (the tool supervisor
 // resets it).

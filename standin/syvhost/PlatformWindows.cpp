@@ -13,6 +13,7 @@ namespace syv {
 const char* const kExecutableSuffix = ".exe";
 const char* const kPluginFileName = "velkor_collector.dll";
 const bool kFailedAttachFailsLoad = true;
+const bool kHasServices = true;
 
 // Windows has no such signal: the write fails by itself.
 void IgnoreBrokenPipeSignal() {}

@@ -30,7 +30,8 @@ private:
     void* handle_;
 };
 
-// The folder of the running program, without a trailing separator.
+// The running program's file, and its folder, without a trailing separator.
+std::string ProgramPath();
 std::string ProgramFolder();
 
 }  // namespace syv

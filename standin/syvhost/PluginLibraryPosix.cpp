@@ -28,13 +28,17 @@ bool PluginLibrary::Exports(const std::string& symbol) const {
     return handle_ != nullptr && dlsym(handle_, symbol.c_str()) != nullptr;
 }
 
-std::string ProgramFolder() {
+std::string ProgramPath() {
     char buffer[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) {
         throw std::runtime_error("cannot find the running program's path");
     }
-    const std::string path(buffer, static_cast<size_t>(length));
+    return std::string(buffer, static_cast<size_t>(length));
+}
+
+std::string ProgramFolder() {
+    const std::string path = ProgramPath();
     return path.substr(0, path.find_last_of('/'));
 }
 

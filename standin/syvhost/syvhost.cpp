@@ -8,6 +8,7 @@
 #include "Platform.h"
 #include "ReportOutput.h"
 #include "ReportWriter.h"
+#include "Service.h"
 #include "Utf8CommandLine.h"
 #include "VelkorVersion.h"
 #include "host/Host.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -32,9 +34,11 @@ namespace fs = std::filesystem;
 using NORNSYV20::IPluginCallbacks;
 using syv::StandinHost;
 
-// What the host cannot go on without: reported as one line, exit status 2.
+// What the host cannot go on without: reported as one line, exit status 2;
+// a service reports the code of its stage.
 struct HostError {
     std::string message;
+    int serviceCode = syv::kServiceCannotLoad;
 };
 
 // Messages from loaders and plug-ins may span lines; a person reads one.
@@ -137,10 +141,20 @@ void Unload(IPluginCallbacks& plugin, syv::PluginLibrary& library) {
         plugin.Shutdown();
         plugin.Release();
     } catch (const std::exception& error) {
-        throw HostError{"the plug-in failed to shut down: " + std::string(error.what())};
+        throw HostError{"the plug-in failed to shut down: " + std::string(error.what()), syv::kServiceCannotUnload};
     }
     StandinHost::ClearRegisteredPlugins();
     library.Unload();
+}
+
+void PrintOut(const std::string& text) {
+    syv::UseBinaryStandardOutput();
+    syv::ReportOutput output(stdout);
+    output.Write(text);
+    output.Flush();
+    if (output.Failed()) {
+        throw CannotWrite(output.ErrorText());
+    }
 }
 
 // syvhost's version, then the plug-in's identity as a query would load it.
@@ -154,45 +168,113 @@ int PrintVersions(const std::string& pluginPath) {
         throw HostError{"the plug-in failed outside a query: " + std::string(error.what())};
     }
     Unload(*plugin, *library);
-    syv::UseBinaryStandardOutput();
-    syv::ReportOutput output(stdout);
-    output.Write("syvhost " VELKOR_VERSION "\nplug-in: " + identity.name + ", version " + identity.version +
-                 ", revision " + identity.revision + "\n");
-    output.Flush();
-    if (output.Failed()) {
-        throw CannotWrite(output.ErrorText());
-    }
+    PrintOut("syvhost " VELKOR_VERSION "\nplug-in: " + identity.name + ", version " + identity.version +
+             ", revision " + identity.revision + "\n");
     return 0;
 }
 
-int Run(const syv::HostOptions& options) {
-    if (!syv::StandardOutputIsOpen()) {
-        throw CannotWrite("standard output is closed");
-    }
-    const syv::HostLayout layout = syv::FindHostLayout(syv::ProgramFolder());
-    const std::string pluginPath = AbsolutePath(options.plugin.empty() ? layout.plugin : options.plugin);
-    if (options.version) {
-        return PrintVersions(pluginPath);
-    }
+std::string PluginPath(const syv::HostOptions& options, const syv::HostLayout& layout) {
+    return AbsolutePath(options.plugin.empty() ? layout.plugin : options.plugin);
+}
+
+// The plug-in and what it needs, as a query or the server uses them.
+std::unique_ptr<syv::PluginLibrary> LoadForQueries(const syv::HostOptions& options, const syv::HostLayout& layout) {
     StandinHost::SetLogLevel(options.logLevel);
     StandinHost::SetMaxToolSeconds(options.maxToolSeconds);
     LoadSchema(layout.schema);
     UseToolsFolder(AbsolutePath(options.tools.empty() ? layout.tools : options.tools));
+    return LoadPlugin(PluginPath(options, layout));
+}
 
-    std::unique_ptr<syv::PluginLibrary> library = LoadPlugin(pluginPath);
+// The server's whole run: the plug-in loaded, served until stopped, shut
+// down and unloaded.
+void Serve(const syv::HostOptions& options, syv::wbem::StopControl& control,
+           const std::function<void(const std::string&)>& listening) {
+    const syv::HostLayout layout = syv::FindHostLayout(syv::ProgramFolder());
+    std::unique_ptr<syv::PluginLibrary> library = LoadForQueries(options, layout);
     IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
-    if (options.serve) {
-        try {
-            syv::wbem::StopControl control;
-            syv::ServeWbem(options, *plugin, layout.schema + "/interop", control);
-        } catch (const std::exception& error) {
-            // Refused settings or a port in use: the plug-in still goes as it came.
-            Unload(*plugin, *library);
-            throw HostError{error.what()};
-        }
+    try {
+        syv::ServeWbem(options, *plugin, layout.schema + "/interop", control, listening);
+    } catch (const std::exception& error) {
+        // Refused settings or a port in use: the plug-in still goes as it came.
         Unload(*plugin, *library);
+        throw HostError{error.what(), syv::kServiceCannotServe};
+    }
+    Unload(*plugin, *library);
+}
+
+// Registers the service once its options pass what a start checks, so that
+// a service that cannot start is never installed.
+int Install(syv::HostOptions options, const syv::HostLayout& layout) {
+    // The service starts in another folder.
+    for (std::string* path :
+         {&options.plugin, &options.tools, &options.credentials, &options.tlsCertificate, &options.tlsKey}) {
+        if (!path->empty()) *path = AbsolutePath(*path);
+    }
+    std::unique_ptr<syv::PluginLibrary> library = LoadForQueries(options, layout);
+    Unload(*StandinHost::GetRegisteredPlugins().front(), *library);
+    syv::CheckServeOptions(options);
+
+    std::vector<std::string> arguments = {"--serve", "--service", "--listen", options.listen};
+    const auto add = [&arguments](const char* name, const std::string& value) {
+        if (!value.empty()) arguments.insert(arguments.end(), {name, value});
+    };
+    add("--credentials", options.credentials);
+    add("--tls-cert", options.tlsCertificate);
+    add("--tls-key", options.tlsKey);
+    add("--plugin", options.plugin);
+    add("--tools", options.tools);
+    const syv::HostOptions defaults;
+    const auto addNumber = [&add](const char* name, int value, int unset) {
+        if (value != unset) add(name, std::to_string(value));
+    };
+    addNumber("--refresh-seconds", options.refreshSeconds, defaults.refreshSeconds);
+    addNumber("--max-tool-seconds", options.maxToolSeconds, defaults.maxToolSeconds);
+    addNumber("--log-level", options.logLevel, defaults.logLevel);
+    PrintOut(syv::InstallService(arguments) + "\n");
+    return 0;
+}
+
+// The service: what --serve does, with its failures told by stage.
+void RunService(const syv::HostOptions& options) {
+    syv::RunAsService([&options](syv::wbem::StopControl& control,
+                                 const std::function<void(const std::string&)>& listening) {
+        try {
+            Serve(options, control, listening);
+        } catch (const HostError& error) {
+            throw syv::ServiceFailure{error.serviceCode, OneLine(error.message)};
+        } catch (const std::exception& error) {
+            throw syv::ServiceFailure{syv::kServiceCannotLoad, OneLine(error.what())};
+        }
+    });
+}
+
+int Run(const syv::HostOptions& options) {
+    if (options.uninstallService) {
+        PrintOut(syv::UninstallService() + "\n");
         return 0;
     }
+    if (options.service) {  // no console: standard output goes nowhere
+        RunService(options);
+        return 0;
+    }
+    if (!syv::StandardOutputIsOpen()) {
+        throw CannotWrite("standard output is closed");
+    }
+    const syv::HostLayout layout = syv::FindHostLayout(syv::ProgramFolder());
+    if (options.version) {
+        return PrintVersions(PluginPath(options, layout));
+    }
+    if (options.installService) {
+        return Install(options, layout);
+    }
+    if (options.serve) {
+        syv::wbem::StopControl control;
+        Serve(options, control, {});
+        return 0;
+    }
+    std::unique_ptr<syv::PluginLibrary> library = LoadForQueries(options, layout);
+    IPluginCallbacks* plugin = StandinHost::GetRegisteredPlugins().front();
 
     // Each instance is written as it is committed; a failed write stops the
     // queries.

@@ -311,6 +311,11 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
         {{"--serve", "--format", "mof", "--repeat", "2", "--shutdown-between"},
          "options that do nothing with --serve: --format, --repeat, --shutdown-between ("},
         {{"--version", "--serve", velkor::kIScsiControllerClass}, "with --serve: --version, class names ("},
+        {{"--serve", "--install-service"}, syv::kHasServices ? "--serve and --install-service choose different modes"
+                                                             : "--install-service works only in the Windows build"},
+        {{"--uninstall-service", "--tools", "t"}, syv::kHasServices ? "with --uninstall-service: --tools ("
+                                                                     : "--uninstall-service works only in the Windows"},
+        {{"--service"}, syv::kHasServices ? "without --serve: --service (" : "--service works only in the Windows"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());

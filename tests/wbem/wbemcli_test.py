@@ -62,14 +62,14 @@ def report(env=None):
 
 
 class Server:
-    def __init__(self, env=None, args=(), stderr=None):
+    def __init__(self, env=None, args=(), stderr=None, host='127.0.0.1'):
         launcher = [os.environ['VELKOR_BREAK_LAUNCHER']] if EMULATOR else []  # Ctrl+C once its input ends
-        self.process = subprocess.Popen(EMULATOR + launcher + [SYVHOST, '--serve', '--listen', '127.0.0.1:0', *args],
+        self.process = subprocess.Popen(EMULATOR + launcher + [SYVHOST, '--serve', '--listen', host + ':0', *args],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=stderr, env=env)
-        self.login = ''
+        self.login, self.host = '', host
         ready, _, _ = select.select([self.process.stdout], [], [], LIMIT)
         line = self.process.stdout.readline().decode() if ready else ''
-        if not re.fullmatch(r'https?://127\.0\.0\.1:\d+\r?\n', line):
+        if not re.fullmatch(r'https?://%s:\d+\r?\n' % re.escape(host), line):
             self.process.kill()
             sys.exit('the server printed %r, not its URL' % line)
         self.url = line.strip()
@@ -88,7 +88,7 @@ class Server:
         return [line for line in done.stdout.splitlines() if line], done.stdout + errors
 
     def raw(self, data, timeout=LIMIT):
-        with socket.create_connection(('127.0.0.1', self.port), timeout=timeout) as s:
+        with socket.create_connection((self.host, self.port), timeout=timeout) as s:
             s.sendall(data)
             answer = b''
             while chunk := s.recv(65536):
@@ -104,7 +104,7 @@ class Server:
         stopped = self.process.wait(LIMIT) == 0 and self.process.stdout.read() == b''
         with socket.socket() as free:  # nothing listens on the port any more
             free.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-            free.bind(('127.0.0.1', self.port))
+            free.bind((self.host, self.port))
         return stopped
 
 
@@ -391,6 +391,23 @@ def main():
     guarded.stop()
     log = guarded.process.stderr.read().decode()
     check(guarded.url.startswith('https:') and '"ops"' in log and 'wrong' not in log, 'logged as %r' % log)
+    # A network address, on the loopback interface for the while (as root):
+    # served with TLS and credentials, refused without credentials.
+    address = '192.0.2.%d' % (os.getpid() % 200 + 20)
+    tls = ['--tls-cert', certificate, '--tls-key', key]
+    if os.geteuid() or not shutil.which('ip') or subprocess.run(['ip', 'addr', 'add', address + '/32', 'dev', 'lo']).returncode:
+        print('skipped: serving on a network address needs root to add %s to the loopback interface' % address)
+    else:
+        try:
+            network = Server(args=['--credentials', users, *tls], host=address)
+            network.login = 'ops:secret@'
+            check(network.hostport + '/root/ornsg:' in network.wbemcli('ecn', NS)[1], 'not served on ' + address)
+            check(network.stop(), 'the server on %s did not stop cleanly' % address)
+            done = subprocess.run(EMULATOR + [SYVHOST, '--serve', '--listen', address + ':0', *tls], capture_output=True,
+                                  text=True, timeout=LIMIT)
+            check(done.returncode == 2 and 'needs --credentials' in done.stderr, '%s: %s' % (address, done.stderr))
+        finally:
+            subprocess.run(['ip', 'addr', 'del', address + '/32', 'dev', 'lo'])
     print('%d failures' % len(failures))
     return 1 if failures else 0
 

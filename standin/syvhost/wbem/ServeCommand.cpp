@@ -36,10 +36,9 @@ void WriteBaseUrl(const std::string& baseUrl) {
     }
 }
 
-}  // namespace
-
-void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder,
-               wbem::StopControl& control, const std::function<void(const std::string&)>& listening) {
+// The server's settings from the options: the address, the credentials and
+// TLS, with the rule that ties them.
+wbem::ServerSettings Settings(const HostOptions& options, const wbem::LogFunction& log) {
     std::string address;
     unsigned short port = 0;
     try {
@@ -60,9 +59,6 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, 
         throw std::runtime_error("will not listen on " + address +
                                  ": serving beyond the loopback address needs --credentials and --tls-cert/--tls-key");
     }
-    const wbem::LogFunction log = [&options](int level, const std::string& text) {
-        if (level <= options.logLevel) std::cerr << "syvhost: " << TerminalText(text) << "\n";
-    };
     wbem::ServerSettings settings;
     settings.address = ip.to_string();
     settings.port = port;
@@ -71,6 +67,23 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, 
     }
     if (credentials) settings.authenticate = wbem::MakeAuthenticator(credentials);
     settings.log = log;
+    return settings;
+}
+
+wbem::LogFunction StandardErrorLog(const HostOptions& options) {
+    return [&options](int level, const std::string& text) {
+        if (level <= options.logLevel) std::cerr << "syvhost: " << TerminalText(text) << "\n";
+    };
+}
+
+}  // namespace
+
+void CheckServeOptions(const HostOptions& options) { Settings(options, StandardErrorLog(options)); }
+
+void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder,
+               wbem::StopControl& control, const std::function<void(const std::string&)>& listening) {
+    const wbem::LogFunction log = StandardErrorLog(options);
+    const wbem::ServerSettings settings = Settings(options, log);
 
     wbem::PluginQueries queries([](const std::vector<std::string>& classes,
                                    QueryObserver& observer) { StandinHost::RunQuery(classes, observer); },
@@ -80,7 +93,7 @@ void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, 
     wbem::ServerIdentity identity;
     identity.systemName = boost::asio::ip::host_name();
     identity.version = VELKOR_VERSION;
-    identity.authenticates = credentials != nullptr;
+    identity.authenticates = static_cast<bool>(settings.authenticate);
     identity.namespaces = {wbem::kInteropNamespace, kPluginNamespace};
     identity.collectedNamespace = kPluginNamespace;
     identity.centralClasses = {velkor::kFibreChannelControllerClass, velkor::kIScsiControllerClass};

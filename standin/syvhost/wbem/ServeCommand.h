@@ -20,6 +20,11 @@ namespace syv {
 void ServeWbem(const HostOptions& options, NORNSYV20::IPluginCallbacks& plugin, const std::string& interopSchemaFolder,
                wbem::StopControl& control, const std::function<void(const std::string&)>& listening = {});
 
+// Checks the options as ServeWbem does before it listens (the address, the
+// credentials file, the TLS files), for a service that is about to be
+// installed; throws std::runtime_error as ServeWbem does.
+void CheckServeOptions(const HostOptions& options);
+
 }  // namespace syv
 
 #endif
