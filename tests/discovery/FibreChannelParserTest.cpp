@@ -11,12 +11,7 @@
 namespace velkor {
 namespace {
 
-struct Adapter {
-    std::string model;
-    std::string bios;
-    std::string firmware;
-    std::string driverFirmware;
-};
+struct Adapter { std::string model; std::string bios; std::string firmware; std::string driverFirmware; };
 
 struct TranscriptCase {
     std::string transcript;

@@ -15,11 +15,7 @@
 namespace velkor {
 namespace {
 
-struct Adapter {
-    std::string model;
-    std::string firmware;
-    std::string rom;
-};
+struct Adapter { std::string model; std::string firmware; std::string rom; };
 
 using Adapters = std::vector<Adapter>;
 
@@ -115,8 +111,6 @@ TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
         if (!blocks) {
             continue;
         }
-        ASSERT_EQ(blocks->size(), test::CountOccurrences(output, start));
-
         std::size_t at = output.find(start);
         for (const std::string_view block : *blocks) {
             ASSERT_NE(at, std::string::npos);
@@ -126,6 +120,7 @@ TEST(IScsiBlocks, EachBlockIsABoundedWindowFromItsMarkerInEveryTranscript) {
             EXPECT_EQ(block.size(), std::max(nextOrEnd - at, std::min<std::size_t>(output.size() - at, 522)));
             at = next;
         }
+        EXPECT_EQ(at, std::string::npos) << "a marker without its block";
     }
 }
 

@@ -222,43 +222,46 @@ TEST_F(SyvhostTest, AToolsFolderNamedWithAnyCharacterWorks) {
     EXPECT_EQ(result.standardError, "");
 }
 
-// Standard output on a full device, closed, or a pipe whose reader has gone,
-// set up by a launcher (Wine's Z: drive is the Unix root). Reports smaller
-// than the output's buffer fail only at the final flush; a server that
-// cannot say its address does not serve.
+// Standard output on a full device, closed, or a pipe whose reader has gone:
+// a shell's redirections (the pipe is a FIFO opened for reading and writing,
+// then for writing, and the first one closed), and on Windows, which has no
+// shell for them, a launcher (Wine's Z: drive is the Unix root). Reports
+// smaller than the output's buffer fail only at the final flush; a server
+// that cannot say its address does not serve. Every format writes through
+// the same output, so one format stands for all.
 TEST_F(SyvhostTest, AReportThatCannotBeWrittenIsExitStatusTwo) {
 #ifdef _WIN32
-    const std::string full = "Z:\\dev\\full";
+    const std::string full = "Z:\\dev\\full", closed = "closed", brokenPipe = "broken-pipe";
 #else
-    const std::string full = "/dev/full";
+    const std::string pipe = "'" + work_ + "/pipe'";
+    const std::string full = ">/dev/full", closed = ">&-", brokenPipe = "3<>" + pipe + " >" + pipe + " 3>&-";
 #endif
     const std::string report = "syvhost: cannot write the report: ";
-    const struct {
-        std::string output;
-        std::vector<std::string> arguments;
-        std::string start;
-    } cases[] = {
+    const struct { std::string output; std::vector<std::string> arguments; std::string start; } cases[] = {
         {full, {"--format", "mof"}, report},
-        {full, {"--format", "json"}, report},
-        {"closed", {"--format", "mof"}, report},
-        {"closed", {"--format", "json"}, report},
+        {closed, {"--format", "mof"}, report},
         {full, {"--version"}, report},
         {full, {velkor::kIScsiControllerClass}, report},
-        {"broken-pipe", {"--format", "openmetrics"}, report},
-        {"broken-pipe", {"--version"}, report},
-        {"broken-pipe", {"--serve", "--listen", "127.0.0.1:0"}, "syvhost: cannot write the server's address"},
+        {brokenPipe, {"--format", "openmetrics"}, report},
+        {brokenPipe, {"--version"}, report},
+        {brokenPipe, {"--serve", "--listen", "127.0.0.1:0"}, "syvhost: cannot write the server's address"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output + " " + c.arguments.back());
-        const ProgramResult result = RunChild(BinFolder() + "/stdout_launcher" + syv::kExecutableSuffix,
+#ifdef _WIN32
+        const ProgramResult result = RunChild(BinFolder() + "/stdout_launcher.exe",
                                               Concat({c.output, SyvhostPath()}, WithTools(c.arguments)));
+#else
+        const ProgramResult result =
+            SyvhostFromShell("rm -f " + pipe + " && mkfifo " + pipe + " && exec \"$0\" \"$@\" " + c.output, c.arguments);
+#endif
         ExpectStopped(result, c.start, "");
     }
 }
 
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
 // Far more lines than fit under the limit: the raw-data query fails alone,
-// and both reports stay whole.
+// and the report stays whole.
 TEST_F(SyvhostTest, RunningOutOfMemoryFailsTheQuery) {
     std::string lines = "HBA General Information\r\n";
     for (int i = 0; i < 8 << 20; ++i) lines += "\r\n";
@@ -270,10 +273,6 @@ TEST_F(SyvhostTest, RunningOutOfMemoryFailsTheQuery) {
               R"({"status":1,"message":"out of memory"})");
     EXPECT_NE(json.standardError.find("syvhost: query 1 of 1 failed: status 1: out of memory\n"), std::string::npos)
         << json.standardError;
-    const ProgramResult mof = SyvhostFromShell(command, {velkor::kFibreChannelRawDataClass});
-    EXPECT_EQ(mof.exitCode, 1) << mof.standardError;
-    EXPECT_EQ(mof.standardOutput.substr(mof.standardOutput.rfind("\n//")),
-              "\n// query 1 failed: status 1: out of memory\n");
 }
 #endif
 
@@ -284,10 +283,7 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
     // the one the loader would find beside syvhost.
     testsupport::WriteFile(work_ + "/" + syv::kPluginFileName, "this is not the plug-in beside syvhost\n");
     const ScopedWorkingFolder inWork(work_);
-    const struct {
-        std::vector<std::string> arguments;
-        std::string says;
-    } cases[] = {
+    const struct { std::vector<std::string> arguments; std::string says; } cases[] = {
         {{"--plugin", work_ + "/missing-library"}, "does not exist"},
         {{"--plugin", work_}, "is a folder"},
         {{"--plugin", garbage}, "cannot load"},
@@ -295,7 +291,6 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
         {{"--plugin", syv::kPluginFileName}, "cannot load"},
         {{"--version", "--plugin", BinFolder() + "/" + VELKOR_SYVCORE_FILE}, "is not a plug-in"},
         {{"--plugin", ""}, "--plugin: an empty value"},
-        {{"--tools", ""}, "--tools: an empty value"},
         {{"--no-such-option"}, "--no-such-option"},
         {{"--format", "xml"}, "xml"},
         {{"--repeat", "0"}, "--repeat"},
@@ -327,51 +322,34 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
 
 #ifndef _WIN32
 // Beyond the loopback address the server needs both credentials and TLS:
-// either alone is refused before it listens.
+// either alone is refused before it listens (and before the TLS files are
+// read, so none is made here).
 TEST_F(SyvhostTest, AServerBeyondLoopbackNeedsCredentialsAndTls) {
-    const std::string users = work_ + "/users", key = work_ + "/server.key", certificate = work_ + "/server.pem";
+    const std::string users = work_ + "/users";
     // Made by openssl passwd -6 (password "secret").
     testsupport::WriteFile(users, "ops:$6$velkortest$UZSoRB7RzMMefDbpks00K1iflB1f7FBRIt5n95Fs8/vVp9Oy11lQxsqklXFjm/"
                                   "56v4cw9f6yUXdPR.b1Eu3CP1\n");
     fs::permissions(users, fs::perms::owner_read | fs::perms::owner_write);
-    const ProgramResult made =
-        RunChild("/usr/bin/openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                      "-nodes", "-keyout", key, "-out", certificate, "-subj", "/CN=127.0.0.1"});
-    ASSERT_EQ(made.exitCode, 0) << made.standardError;
-    const struct {
-        std::vector<std::string> arguments;
-        std::string missing;
-    } cases[] = {
-        {{"--credentials", users}, "--tls-cert"},
-        {{"--tls-cert", certificate, "--tls-key", key}, "--credentials"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.front());
-        const ProgramResult result = Syvhost(Concat({"--serve", "--listen", "0.0.0.0:0"}, c.arguments));
+    for (const auto& given : {std::vector<std::string>{"--credentials", users},
+                              std::vector<std::string>{"--tls-cert", users + ".pem", "--tls-key", users + ".key"}}) {
+        SCOPED_TRACE(given.front());
+        const ProgramResult result = Syvhost(Concat({"--serve", "--listen", "0.0.0.0:0"}, given));
         EXPECT_EQ(result.standardOutput, "");
-        ExpectStopped(result, "syvhost: will not listen on 0.0.0.0", c.missing);
+        ExpectStopped(result, "syvhost: will not listen on 0.0.0.0", "needs --credentials and --tls-cert");
     }
 }
 #endif
 
 // --version loads the plug-in as a query does (a wrong --plugin stops it,
-// above); --help gives every option an example.
-TEST_F(SyvhostTest, VersionNamesTheLoadedPluginAndHelpGivesExamples) {
+// above); --help is no usage error.
+TEST_F(SyvhostTest, VersionNamesTheLoadedPluginAndHelpIsNoError) {
     const ProgramResult version = Syvhost({"--version"});
     EXPECT_EQ(version.exitCode, 0) << version.standardError;
     EXPECT_EQ(version.standardOutput,
               "syvhost " VELKOR_VERSION "\nplug-in: Velkor Collector, version " VELKOR_VERSION ", revision 1.0\n");
-
     const ProgramResult help = Syvhost({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    for (const char* option :
-         {"--plugin", "--tools", "--format", "--repeat", "--shutdown-between", "--max-tool-seconds", "--log-level"}) {
-        const std::size_t at = help.standardOutput.find(option);
-        ASSERT_NE(at, std::string::npos) << option;
-        // A long option name pushes its description onto the next line.
-        const std::string rest = help.standardOutput.substr(at, help.standardOutput.find("\n  -", at) - at);
-        EXPECT_NE(rest.find("Example: "), std::string::npos) << rest;
-    }
+    EXPECT_EQ(help.exitCode, 0) << help.standardError;
+    EXPECT_NE(help.standardOutput.find("--max-tool-seconds"), std::string::npos) << help.standardOutput;
 }
 
 }  // namespace

@@ -38,9 +38,7 @@ void SleepMs(std::size_t ms) { std::this_thread::sleep_for(std::chrono::millisec
 std::string ToUtf8(const wchar_t* text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
-    if (size > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
-    }
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
     return result;
 }
 
@@ -78,12 +76,8 @@ void CloseOutput() {
 int StartSleepingChild(bool newSession, bool closeOutput) {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (newSession) {
-            setsid();
-        }
-        if (closeOutput) {
-            CloseOutput();
-        }
+        if (newSession) setsid();
+        if (closeOutput) CloseOutput();
         SleepMs(60000);
         _exit(0);
     }
@@ -96,9 +90,7 @@ int OwnPid() { return static_cast<int>(getpid()); }
 int Run(const std::vector<std::string>& args) {
     const std::string mode = args.empty() ? std::string() : args[0];
     if (mode == "exit" && args.size() > 1) {
-        for (std::size_t i = 2; i < args.size(); ++i) {
-            Write(stdout, args[i] + '\0');
-        }
+        for (std::size_t i = 2; i < args.size(); ++i) Write(stdout, args[i] + '\0');
         return static_cast<int>(std::strtoll(args[1].c_str(), nullptr, 10));
     } else if (mode == "bytes") {
         // Interleaved, so that a runner draining one stream at a time blocks;
@@ -113,21 +105,15 @@ int Run(const std::vector<std::string>& args) {
     } else if (mode == "stdin") {
         std::size_t count = 0;
         char buffer[4096];
-        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) {
-            count += got;
-        }
+        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) count += got;
         Write(stdout, std::to_string(count));
     } else if (mode == "sleep") {
-        if (args.size() > 2 && args[2] == "closed") {
-            CloseOutput();
-        }
+        if (args.size() > 2 && args[2] == "closed") CloseOutput();
         SleepMs(Number(args, 1));
     } else if (mode == "tree" && args.size() > 1) {
         const std::string how = args.size() > 3 ? args[3] : std::string();
         const int child = StartSleepingChild(how.rfind("setsid", 0) == 0, how == "setsid-closed");
-        if (child <= 0) {
-            return 2;
-        }
+        if (child <= 0) return 2;
         std::ofstream(args[1], std::ios::binary | std::ios::trunc) << OwnPid() << ' ' << child << '\n';
         SleepMs(Number(args, 2));
 #if !defined(_WIN32)
@@ -152,9 +138,7 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stderr), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        args.push_back(ToUtf8(argv[i]));
-    }
+    for (int i = 1; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
     return Run(args);
 }
 #else

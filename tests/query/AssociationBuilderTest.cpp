@@ -16,7 +16,7 @@ typedef QueryTest AssociationBuilderTest;
 // to find controllers and elements.
 TEST_F(AssociationBuilderTest, TheFirstListEntryOfAnElementsNameDecidesItsControllers) {
     using Fill = void (*)(const std::vector<AdapterRecord>&, const std::vector<ElementName>&);
-    const Fill discovered = nullptr;  // the inventory comes from the tool output: two adapters
+    const Fill discovered = nullptr;  // the inventory comes from the default tool output
     const Fill fibreChannel = &SetInventory<QLogicFibreChannelInventory>;
     const std::string fc = "QLogic Fibre Channel";
     const std::string iScsi = "QLogic iScsi HBA";
@@ -30,9 +30,9 @@ TEST_F(AssociationBuilderTest, TheFirstListEntryOfAnElementsNameDecidesItsContro
         std::vector<std::pair<std::size_t, std::size_t>> pairs;  // (controller, element) in enumeration order
     } cases[] = {
         {"Fibre Channel firmware", discovered, {}, {}, kFibreChannelControllerFirmwareClass,
-         kFibreChannelControllerClass, kFibreChannelFirmwareElementClass, {}, {{0, 0}, {1, 1}}},
+         kFibreChannelControllerClass, kFibreChannelFirmwareElementClass, {}, {{0, 0}, {1, 1}, {2, 2}}},
         {"Fibre Channel BIOS", discovered, {}, {}, kFibreChannelControllerBiosClass, kFibreChannelControllerClass,
-         kFibreChannelBiosElementClass, {}, {{0, 0}, {1, 1}}},
+         kFibreChannelBiosElementClass, {}, {{0, 0}, {1, 1}, {2, 2}}},
         {"iSCSI firmware", discovered, {}, {}, kIScsiControllerFirmwareClass, kIScsiControllerClass,
          kIScsiFirmwareElementClass, {}, {{0, 0}, {1, 1}}},
         {"iSCSI BIOS", discovered, {}, {}, kIScsiControllerBiosClass, kIScsiControllerClass, kIScsiBiosElementClass, {},

@@ -8,15 +8,18 @@ namespace {
 
 typedef QueryTest InstanceBuilderTest;
 
-// Two Fibre Channel adapters and twelve iSCSI adapters, numbered in plain
-// decimal; adapter i (from 0) of the tool output is number i + 1.
+// One Fibre Channel adapter whose flash and driver firmware versions differ,
+// and sixteen iSCSI adapters, numbered in plain decimal; adapter i (from 0) of
+// the tool output is number i + 1.
 TEST_F(InstanceBuilderTest, EveryPropertyInOrderForBothKinds) {
-    UseOutput("iscli", IScsiOutput(12));
+    UseOutput("scli", testsupport::ReadFile(VELKOR_TRANSCRIPTS_DIR "/scli-nested-labels.txt"));
+    UseOutput("iscli", testsupport::ReadFile(VELKOR_TRANSCRIPTS_DIR "/iscli-sixteen-adapters.txt"));
     const syv::QueryReport report =
         Query({kFibreChannelControllerClass, kFibreChannelFirmwareElementClass, kFibreChannelBiosElementClass,
                kIScsiControllerClass, kIScsiFirmwareElementClass, kIScsiBiosElementClass});
     ASSERT_FALSE(report.failed) << report.message;
     const std::string fc = "QLogic Fibre Channel";
+    const std::string model = "Dual Port Adapter, low profile";
     const std::string element = "SoftwareElementState:uint16=3";
     const std::string os = "TargetOperatingSystem:uint16=58";
     const std::string maker = "Manufacturer:string=QLogic Corp.";
@@ -25,29 +28,28 @@ TEST_F(InstanceBuilderTest, EveryPropertyInOrderForBothKinds) {
         std::size_t count, position;
         std::vector<std::string> properties;
     } cases[] = {
-        {kFibreChannelControllerClass, 2, 1,
+        {kFibreChannelControllerClass, 1, 0,
          {"SystemCreationClassName:string=ORN", "SystemName:string=LOCALHOST",
-          "CreationClassName:string=" + kFibreChannelControllerClass, "DeviceID:string=" + fc + "2",
-          "OtherIdentifyingInfo:array{string=MODEL-1|string=" + fc + "2}", "ControllerNum:uint32=1",
-          "ControllerType:string=MODEL-1"}},
-        // The flash firmware version is cut at its first blank.
-        {kFibreChannelFirmwareElementClass, 2, 1,
-         {"Name:string=" + fc + "2 Firmware", "Version:string=8.0.1", "DriverFirmwareVersion:string=8.1.1", element,
-          "SoftwareElementID:string=" + fc + " Firmware2", os, "DeviceID:string=" + fc + "2", maker}},
-        {kFibreChannelBiosElementClass, 2, 0,
-         {"Name:string=" + fc + "1 BIOS", "Version:string=3.0", element, "SoftwareElementID:string=" + fc + " BIOS1",
+          "CreationClassName:string=" + kFibreChannelControllerClass, "DeviceID:string=" + fc + "1",
+          "OtherIdentifyingInfo:array{string=" + model + "|string=" + fc + "1}", "ControllerNum:uint32=0",
+          "ControllerType:string=" + model}},
+        {kFibreChannelFirmwareElementClass, 1, 0,
+         {"Name:string=" + fc + "1 Firmware", "Version:string=8.07.100", "DriverFirmwareVersion:string=8.08.231",
+          element, "SoftwareElementID:string=" + fc + " Firmware1", os, "DeviceID:string=" + fc + "1", maker}},
+        {kFibreChannelBiosElementClass, 1, 0,
+         {"Name:string=" + fc + "1 BIOS", "Version:string=3.40", element, "SoftwareElementID:string=" + fc + " BIOS1",
           os, "DeviceID:string=" + fc + "1", maker}},
-        {kIScsiControllerClass, 12, 9,
+        {kIScsiControllerClass, 16, 9,
          {"SystemCreationClassName:string=ORN", "SystemName:string=LOCALHOST",
           "CreationClassName:string=" + kIScsiControllerClass, "DeviceID:string=QLogic iScsi HBA10",
-          "OtherIdentifyingInfo:array{string=CHIP-9|string=QLogic iScsi HBA10}", "ControllerNum:uint32=9",
-          "ControllerType:string=CHIP-9"}},
+          "OtherIdentifyingInfo:array{string=IC-8242|string=QLogic iScsi HBA10}", "ControllerNum:uint32=9",
+          "ControllerType:string=IC-8242"}},
         // iSCSI firmware elements carry no driver firmware version at all.
-        {kIScsiFirmwareElementClass, 12, 11,
-         {"Name:string=QLogic iScsi HBA12 Firmware", "Version:string=4.0.11", element,
+        {kIScsiFirmwareElementClass, 16, 11,
+         {"Name:string=QLogic iScsi HBA12 Firmware", "Version:string=5.04.00.11", element,
           "SoftwareElementID:string=QLogic iScsi HBA Firmware12", os, "DeviceID:string=QLogic iScsi HBA12", maker}},
-        {kIScsiBiosElementClass, 12, 1,
-         {"Name:string=QLogic iScsi HBA2 BIOS", "Version:string=2.1", element,
+        {kIScsiBiosElementClass, 16, 1,
+         {"Name:string=QLogic iScsi HBA2 BIOS", "Version:string=2.01", element,
           "SoftwareElementID:string=QLogic iScsi HBA BIOS2", os, "DeviceID:string=QLogic iScsi HBA2", maker}},
     };
     for (const auto& c : cases) {

@@ -62,8 +62,6 @@ protected:
         router_.target = new TQLogicControllerPluginCallbacks();
         syv::StandinHost::ClearRegisteredPlugins();
         testsupport::Register(&router_);
-        UseOutput("scli", FibreChannelOutput(2));
-        UseOutput("iscli", IScsiOutput(2));
     }
 
     void TearDown() override {
@@ -78,7 +76,8 @@ protected:
     }
 
     // What the simulated tool ("scli" or "iscli") prints in the following
-    // queries.
+    // queries, instead of the default machine (three Fibre Channel ports, two
+    // iSCSI ports).
     void UseOutput(const std::string& tool, const std::string& text) {
         const std::string path = std::string(VELKOR_SCRATCH_DIR) + "/query_test_" + tool + ".txt";
         testsupport::WriteFile(path, text);
@@ -95,38 +94,6 @@ protected:
         Inventory::Create();
         for (const AdapterRecord& record : adapters) Inventory::Instance()->AddAdapter(record);
         for (const ElementName& name : names) Inventory::Instance()->AddElementName(name.GetIndex(), name.GetName());
-    }
-
-    // Tool output of n adapters; adapter i (from 0) has model "MODEL-i" and
-    // versions that name the adapter too.
-    static std::string FibreChannelOutput(int adapters) {
-        std::string text = "Scan of host bus adapters\r\n\r\n";
-        for (int i = 0; i < adapters; ++i) {
-            const std::string n = std::to_string(i);
-            text += "HBA General Information\r\n"
-                    "  HBA Model              : MODEL-" + n + "\r\n"
-                    "  Driver Version         : 9.1.0\r\n"
-                    "  BIOS Version           : 3." + n + "\r\n"
-                    "  Flash Firmware Version : 8.0." + n + " (extended)\r\n"
-                    "  Driver Firmware Version: 8.1." + n + "\r\n"
-                    "Finish in 0.2 seconds\r\n\r\n";
-        }
-        return text;
-    }
-
-    static std::string IScsiOutput(int adapters) {
-        std::string text = "Displaying Port inst 0\r\n";
-        for (int i = 0; i < adapters; ++i) {
-            const std::string n = std::to_string(i);
-            text += "Board Type       : iSCSI board\r\n"
-                    "Chip Model       : CHIP-" + n + "\r\n"
-                    "Firmware Version : 4.0." + n + "\r\n"
-                    "ROM Version      : 2." + n + "\r\n"
-                    "Driver Version   : 5.0\r\n\r\n";
-            // Keep the blocks apart: a block spans at least 512 characters.
-            text += std::string(600, '-') + "\r\n";
-        }
-        return text;
     }
 
     static AdapterRecord Record(const std::map<int, std::string>& fields) {

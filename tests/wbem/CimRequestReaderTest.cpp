@@ -36,12 +36,7 @@ std::string Name(const std::string& bindings) {
 }
 
 TEST(CimRequestReader, RefusesWhatIsNotAWellFormedCimRequest) {
-    const struct {
-        const char* what;
-        std::string body;
-        int status;
-        const char* cimError;
-    } rows[] = {
+    const struct { const char* what; std::string body; int status; const char* cimError; } rows[] = {
         {"nesting that hides closing tags in comments", Repeat("<a><!--</-->", 40000), 400, "request-not-well-formed"},
         {"nesting past the limit", Repeat("<a>", 33) + Repeat("</a>", 33), 400, "request-not-well-formed"},
         {"entities declared in a DOCTYPE",

@@ -100,13 +100,4 @@ TEST(BasicAuth, DecodesOnlyCanonicalBasicCredentials) {
     }
 }
 
-TEST(BasicAuth, AuthenticatorNamesTheUserAsGiven) {
-    const auto users = std::make_shared<const Credentials>(Credentials::Parse("ops:" + kGood, "f"));
-    const auto check = syv::wbem::MakeAuthenticator(users);
-    EXPECT_TRUE(check("Basic b3BzOnNlY3JldA==").accepted);
-    const syv::wbem::AuthOutcome wrong = check("Basic AW9wczpzZWNyZXQ="), junk = check("Basic b3BzOnNlY3JldABqdW5r");
-    EXPECT_EQ(std::make_pair(wrong.accepted, wrong.user), std::make_pair(false, std::string("\x01ops")));
-    EXPECT_EQ(std::make_pair(junk.accepted, junk.user), std::make_pair(false, std::string()));
-}
-
 }  // namespace
