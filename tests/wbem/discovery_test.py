@@ -18,13 +18,7 @@ CONFORMS = 'CIM_ElementConformsToProfile'
 
 
 def request(server, method, params='', ns=w.NS):
-    path = ''.join('<NAMESPACE NAME="%s"/>' % part for part in ns.split('/'))
-    body = ('<?xml version="1.0"?><CIM CIMVERSION="2.0" DTDVERSION="2.0"><MESSAGE ID="1" PROTOCOLVERSION="1.0">'
-            '<SIMPLEREQ><IMETHODCALL NAME="%s"><LOCALNAMESPACEPATH>%s</LOCALNAMESPACEPATH>%s</IMETHODCALL></SIMPLEREQ>'
-            '</MESSAGE></CIM>' % (method, path, params)).encode()
-    head = ('POST /cimom HTTP/1.1\r\nHost: x\r\nConnection: close\r\nCIMOperation: MethodCall\r\nCIMMethod: %s\r\n'
-            'CIMProtocolVersion: 1.3\r\nContent-Length: %d\r\n\r\n' % (method, len(body)))
-    return server.raw(head.encode() + body)
+    return server.raw(w.post(w.call(method, params, ns), method, extra='CIMProtocolVersion: 1.3\r\n', ns=ns))
 
 
 def value(name, text):
