@@ -291,8 +291,6 @@ TEST_P(FaultInjectionTest, HostGoesOnAndALaterQueryGivesTheWholeMachine) {
         EXPECT_EQ(faulty.status, crashed.GetCode()) << faulty.message;
         EXPECT_EQ(faulty.message.rfind(crashed.TranslateStatusCode() + ": " + kind.tool, 0), 0u) << faulty.message;
         EXPECT_TRUE(faulty.instances.empty());
-        ASSERT_FALSE(faulty.toolRuns.empty());
-        EXPECT_EQ(faulty.toolRuns.back().outcome, "failed: " + faulty.message);
 
         // The raw data alone does not fail: the failure is logged as an
         // error. That the tool runs here again shows that no inventory was kept.
