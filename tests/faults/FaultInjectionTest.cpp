@@ -245,15 +245,6 @@ std::vector<FaultCase> Matrix() {
     return {
         {"ScliCrashes", &kFibreChannel, nullptr, {}, {}, {}},
         {"IscliCrashes", &kIScsi, nullptr, {}, {}, {}},
-        // An exit code is no failure: the output decides.
-        {"IscliExitsNonZeroWithAnErrorText", nullptr,
-         [](FaultInjectionTest& t) {
-             t.Knob(kIScsi, "EXIT_CODE", "1");
-             t.Print(kIScsi, "iSCSI Adapter Command Line Utility  v1.9.4\r\n"
-                             "Error: Unable to open the adapter driver interface (error 0x2), Board Type "
-                             "unknown.\r\n\r\n");
-         },
-         {true, false}, {true, false}, {}},
         {"BinaryGarbage", nullptr,
          [](FaultInjectionTest& t) {
              t.Print(kFibreChannel, BinaryGarbage(1));
