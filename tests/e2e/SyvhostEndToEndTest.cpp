@@ -320,26 +320,6 @@ TEST_F(SyvhostTest, WhatStopsTheHostIsOneLineAndExitStatusTwo) {
     }
 }
 
-#ifndef _WIN32
-// Beyond the loopback address the server needs both credentials and TLS:
-// either alone is refused before it listens (and before the TLS files are
-// read, so none is made here).
-TEST_F(SyvhostTest, AServerBeyondLoopbackNeedsCredentialsAndTls) {
-    const std::string users = work_ + "/users";
-    // Made by openssl passwd -6 (password "secret").
-    testsupport::WriteFile(users, "ops:$6$velkortest$UZSoRB7RzMMefDbpks00K1iflB1f7FBRIt5n95Fs8/vVp9Oy11lQxsqklXFjm/"
-                                  "56v4cw9f6yUXdPR.b1Eu3CP1\n");
-    fs::permissions(users, fs::perms::owner_read | fs::perms::owner_write);
-    for (const auto& given : {std::vector<std::string>{"--credentials", users},
-                              std::vector<std::string>{"--tls-cert", users + ".pem", "--tls-key", users + ".key"}}) {
-        SCOPED_TRACE(given.front());
-        const ProgramResult result = Syvhost(Concat({"--serve", "--listen", "0.0.0.0:0"}, given));
-        EXPECT_EQ(result.standardOutput, "");
-        ExpectStopped(result, "syvhost: will not listen on 0.0.0.0", "needs --credentials and --tls-cert");
-    }
-}
-#endif
-
 // --version loads the plug-in as a query does (a wrong --plugin stops it,
 // above); --help is no usage error.
 TEST_F(SyvhostTest, VersionNamesTheLoadedPluginAndHelpIsNoError) {

@@ -245,15 +245,6 @@ std::vector<FaultCase> Matrix() {
     return {
         {"ScliCrashes", &kFibreChannel, nullptr, {}, {}, {}},
         {"IscliCrashes", &kIScsi, nullptr, {}, {}, {}},
-        // An exit code is no failure: the output decides.
-        {"IscliExitsNonZeroWithAnErrorText", nullptr,
-         [](FaultInjectionTest& t) {
-             t.Knob(kIScsi, "EXIT_CODE", "1");
-             t.Print(kIScsi, "iSCSI Adapter Command Line Utility  v1.9.4\r\n"
-                             "Error: Unable to open the adapter driver interface (error 0x2), Board Type "
-                             "unknown.\r\n\r\n");
-         },
-         {true, false}, {true, false}, {}},
         {"BinaryGarbage", nullptr,
          [](FaultInjectionTest& t) {
              t.Print(kFibreChannel, BinaryGarbage(1));
@@ -291,8 +282,6 @@ TEST_P(FaultInjectionTest, HostGoesOnAndALaterQueryGivesTheWholeMachine) {
         EXPECT_EQ(faulty.status, crashed.GetCode()) << faulty.message;
         EXPECT_EQ(faulty.message.rfind(crashed.TranslateStatusCode() + ": " + kind.tool, 0), 0u) << faulty.message;
         EXPECT_TRUE(faulty.instances.empty());
-        ASSERT_FALSE(faulty.toolRuns.empty());
-        EXPECT_EQ(faulty.toolRuns.back().outcome, "failed: " + faulty.message);
 
         // The raw data alone does not fail: the failure is logged as an
         // error. That the tool runs here again shows that no inventory was kept.

@@ -15,19 +15,15 @@ void ReleaseRegistered() {
     StandinHost::ClearRegisteredPlugins();
 }
 
-// Thread notifications and the detach create nothing; a registration that
-// throws is a failed attach (0), and the next attach works.
-TEST(AttachRoutineTest, OnlyProcessAttachRegistersAndAFailedRegistrationFailsIt) {
+// Thread notifications and the detach create nothing. That a registration
+// that throws fails the attach, and the next one works, the load test shows
+// through the platform loader.
+TEST(AttachRoutineTest, OnlyProcessAttachRegisters) {
     StandinHost::ClearRegisteredPlugins();
     for (unsigned long reason : {kProcessDetach, kThreadAttach, kThreadDetach}) {
         EXPECT_EQ(AttachRoutine(nullptr, reason, nullptr), 1) << reason;
     }
     EXPECT_TRUE(StandinHost::GetRegisteredPlugins().empty());
-
-    StandinHost::FailNextRegistration(true);
-    EXPECT_EQ(AttachRoutine(nullptr, kProcessAttach, nullptr), 0);
-    EXPECT_TRUE(StandinHost::GetRegisteredPlugins().empty());
-
     EXPECT_EQ(AttachRoutine(nullptr, kProcessAttach, nullptr), 1);
     EXPECT_EQ(StandinHost::GetRegisteredPlugins().size(), 1u);
     ReleaseRegistered();

@@ -17,7 +17,6 @@ TEST(ParseNumberTest, ReadsANumberOfTheKindFromTheStartOfTheText) {
         {"0", 2, 0},
         {"12 and more words", 2, 12},
         {" 7", 2, 7},
-        {"7x", 2, 7},
         {"4294967295", 2, 4294967295u},
         {"65535", 0, 65535},
         {"4294967296", 1, 0},          // the low 32 bits of 2^32

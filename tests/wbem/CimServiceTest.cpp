@@ -156,6 +156,7 @@ velkor::TQLogicControllerPluginCallbacks* CimServiceTest::plugin_ = nullptr;
 TEST_F(CimServiceTest, AnswersEachOperationFromTheSchemaOrThePlugIn) {
     const std::size_t elements = Instances({kFc + "FirmwareElement", kFc + "BIOSElement", "ORNSG_QLogicIScsiFirmwareElement",
                                             "ORNSG_QLogicIScsiBIOSElement"});
+    const std::string link = ClassParam("ClassName", kFc + "ControllerFirmware") + Param("LocalOnly", "<VALUE>false</VALUE>");
     const struct {
         const char* method;
         std::string params;
@@ -169,6 +170,9 @@ TEST_F(CimServiceTest, AnswersEachOperationFromTheSchemaOrThePlugIn) {
         {"GetClass", ClassParam("ClassName", kController) + Param("LocalOnly", "<VALUE>false</VALUE>"),
          "<QUALIFIER NAME=\"Key\"", 4, false},
         {"GetClass", ClassParam("ClassName", "NoSuchClass"), "<ERROR CODE=\"6\"", 1, false},
+        {"GetClass", link, "<CLASS NAME=\"" + kFc + "ControllerFirmware\" SUPERCLASS=\"CIM_DeviceSoftware\"><QUALIFIER "
+         "NAME=\"Association\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>", 1, false},
+        {"GetClass", link, "REFERENCECLASS=\"" + kFc + "FirmwareElement\"><QUALIFIER NAME=\"Key\"", 1, false},
         {"EnumerateInstanceNames", ClassParam("ClassName", "CIM_SoftwareElement"), "<INSTANCENAME ", elements, true},
         {"AssociatorNames", Param("ObjectName", kFirstController), "<OBJECTPATH>", 2, true},
         {"ReferenceNames", Param("ObjectName", kFirstController) + Param("Role", "<VALUE>dependent</VALUE>"),
@@ -210,15 +214,10 @@ TEST_F(CimServiceTest, RefusesWhatIsNotACimCallOverHttp) {
         for (const auto& header : answer.headers) cimError += header.first == "CIMError" ? header.second : "";
         EXPECT_EQ(cimError, row.cimError) << row.what;
     }
-    const struct {
-        std::string ns;
-        std::string body;
-    } calls[] = {{"root/other", "<ERROR CODE=\"3\""}, {"ROOT/ORNSG", "<IRETURNVALUE>"}};
-    for (const auto& call : calls) {
-        HttpRequest request = Request("EnumerateClassNames", "", call.ns);
-        request.headers.pop_back();  // no CIMObject
-        EXPECT_NE(Send(std::move(request))->answer.body.find(call.body), std::string::npos) << call.ns;
-    }
+    // Without a CIMObject header, the body's namespace in any letter case.
+    HttpRequest request = Request("EnumerateClassNames", "", "ROOT/ORNSG");
+    request.headers.pop_back();
+    EXPECT_NE(Send(std::move(request))->answer.body.find("<IRETURNVALUE>"), std::string::npos);
 }
 
 // Associators queries the links, then their far ends: with a refresh period
@@ -268,16 +267,14 @@ HttpRequest Scrape(const std::string& accept, const std::string& method = "GET",
 TEST_F(CimServiceTest, ServesMetricsFromOneCollectionUntilItsRefresh) {
     const std::string openMetrics = "application/openmetrics-text;version=1.0.0,text/plain;version=0.0.4;q=0.5";
     Body("EnumerateClassNames", "");
+    // Which series, and that each format parses, the metrics end-to-end test shows.
     const HttpAnswer plain = Send(Scrape(""))->answer;
     EXPECT_EQ(plain.headers, (HeaderList{{"Content-Type", "text/plain; version=0.0.4; charset=utf-8"}}));
-    EXPECT_EQ(Count(plain.body, "velkor_controller_info{"), Instances({kController}));
-    EXPECT_EQ(Count(plain.body, "velkor_firmware_info{kind=\"fibre_channel\""), Instances({kFc + "FirmwareElement"}));
     EXPECT_NE(plain.body.find("velkor_server_requests_total{operation=\"EnumerateClassNames\",code=\"200\",cim_status=\"0\"} 1"),
               std::string::npos) << plain.body;
     EXPECT_EQ(plain.body.find("# EOF"), std::string::npos);
     const HttpAnswer open = Send(Scrape(openMetrics))->answer;
     EXPECT_EQ(open.headers[0].second, "application/openmetrics-text; version=1.0.0; charset=utf-8");
-    EXPECT_EQ(open.body.substr(open.body.size() - 6), "# EOF\n");
     EXPECT_NE(open.body.find("velkor_server_requests_total{operation=\"metrics\",code=\"200\",cim_status=\"0\"} 1"),
               std::string::npos);
     EXPECT_EQ(jobs, 1);  // the second scrape was answered from the first collection

@@ -1,6 +1,7 @@
 // Two stages of the server on their own: the schema view (names in any
 // letter case, paths matched to instances by their keys) and the CIM-XML
-// writer (how values, references and classes are written).
+// writer (how values and references are written; classes, through the CIM
+// service's test).
 #include "syvcore/StandinHost.h"
 #include "wbem/CimXmlWriter.h"
 #include "wbem/SchemaView.h"
@@ -62,7 +63,7 @@ TEST_F(CimStagesTest, SchemaViewMatchesPathsByTheirKeys) {
                   ".Name=\"F\",SoftwareElementID=\"I\",SoftwareElementState=3,TargetOperatingSystem=58,Version=\"1\"");
 }
 
-TEST_F(CimStagesTest, WriterShowsValuesReferencesAndClassesAsDsp0201Does) {
+TEST_F(CimStagesTest, WriterShowsValuesAndReferencesAsDsp0201Does) {
     const TCIMReference controller = StandinHost::MakeReference("root/ornsg", "C", {{"K", TCIMValue("a\"<b")}});
     const std::vector<TCIMValue> texts{TCIMValue("x"), TCIMValue()};
     const CommittedInstance link{"ORNSG_QLogicFibreChannelControllerFirmware", "",
@@ -97,17 +98,6 @@ TEST_F(CimStagesTest, WriterShowsValuesReferencesAndClassesAsDsp0201Does) {
              "<INSTANCE CLASSNAME=\"" + kFirmware + "\"><PROPERTY NAME=\"Version\" TYPE=\"string\" CLASSORIGIN=\"" +
              kFirmware + "\"><VALUE>1</VALUE></PROPERTY><PROPERTY NAME=\"SoftwareElementState\" TYPE=\"uint16\" "
              "CLASSORIGIN=\"" + kFirmware + "\"><VALUE>3</VALUE></PROPERTY></INSTANCE></VALUE.INSTANCEWITHPATH>"},
-        {"a class's keys and association", [&](CimXmlWriter& xml) {
-             PropertyFilter filter;
-             filter.qualifiers = true;
-             xml.Class(association, filter);
-         },
-         "<CLASS NAME=\"ORNSG_QLogicFibreChannelControllerFirmware\" SUPERCLASS=\"CIM_DeviceSoftware\"><QUALIFIER "
-         "NAME=\"Association\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER><PROPERTY.REFERENCE NAME=\"Antecedent\" "
-         "REFERENCECLASS=\"" + kFirmware + "\"><QUALIFIER NAME=\"Key\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>"
-         "</PROPERTY.REFERENCE><PROPERTY.REFERENCE NAME=\"Dependent\" REFERENCECLASS=\"ORNSG_QLogicFibreChannelSCSI"
-         "ProtocolController\"><QUALIFIER NAME=\"Key\" TYPE=\"boolean\"><VALUE>TRUE</VALUE></QUALIFIER>"
-         "</PROPERTY.REFERENCE></CLASS>"},
     };
     for (const auto& row : rows) {
         std::string out;

@@ -14,23 +14,11 @@ namespace {
 
 using syv::wbem::Credentials;
 
-// Made by `openssl passwd -6`.
-const struct { std::string password, hash; } kOpensslHashes[] = {
-    {"secret",
-     "$6$kT3jq9Wc0xYz2AbC$1cyhwlby7TquAUO7JP/jXAWBGLpSVe9Ssv1nLdXELIOENpaeBF18JiZpixoKkW5/M2vZuo75deYtHFc6RqG.8."},
-    {"p\xC3\xA4ssw\xC3\xB6rd \xE2\x82\xAC",
-     "$6$utf8salt$x1cKRDNsNE5uHRFKnjFowkx5bJf6OXhTKn899cKmUDhTz7UtJX8NKWNuIFn20p5J3WyJDJS4uaN1gYGhaE71I/"},
-    {"p\xE4ssw\xF6rd",
-     "$6$latin1$3F7zKkeLmWx95TZxcu6DrfloIOSzauf6O7q22xeUPhNY1s/vrFCxVjbQFG.wI0DB45poYTBina/H0f2mO5.aH0"},
-    {std::string(130, 'x'),
-     "$6$H7A0M2l7.i7FNPka$.XXx8mQQFHPd7iZYIj29P4uazg7t9e/ictw53Lu.8fhmKWEKnmPbe6YwMXp3m0qv3Rjw4i2TEF3ZrCxSPcU2w/"},
-};
-
-TEST(Sha512Crypt, VerifiesHashesMadeByOpenssl) {
-    for (const auto& c : kOpensslHashes) EXPECT_EQ(syv::wbem::Sha512Crypt(c.password, c.hash), c.hash) << c.hash;
-}
-
-const std::string kGood = kOpensslHashes[0].hash;
+// Made by `openssl passwd -6` from "secret". That the hashes come out alike
+// on every platform, the libcrypt comparison and the end-to-end tests of both
+// builds (which hash with openssl) show.
+const std::string kGood =
+    "$6$kT3jq9Wc0xYz2AbC$1cyhwlby7TquAUO7JP/jXAWBGLpSVe9Ssv1nLdXELIOENpaeBF18JiZpixoKkW5/M2vZuo75deYtHFc6RqG.8.";
 
 TEST(Credentials, RefusesFilesThatCanNeverWork) {
     const std::string digest = kGood.substr(kGood.rfind('$') + 1);

@@ -17,17 +17,11 @@ import sys
 import tempfile
 import time
 
+from serving import LIMIT, check, failures, free_port, port_is_free, tls_and_users
+
 SYVHOST = sys.argv[1]
 NAME = 'VelkorCollector'
-LIMIT = 120  # seconds for any one child or wait
 STOPPED, RUNNING = 1, 4
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print('FAIL:', what, file=sys.stderr)
 
 
 def expect(done, status, says):
@@ -56,16 +50,6 @@ def settled():
     return now
 
 
-def port_is_free(port):
-    with socket.socket() as s:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        try:
-            s.bind(('127.0.0.1', port))
-            return True
-        except OSError:
-            return False
-
-
 def test(work):
     # The program, its DLLs, schema and simulated tools, as unpacked from the ZIP.
     bin_folder = os.path.dirname(os.path.abspath(SYVHOST))
@@ -77,15 +61,8 @@ def test(work):
         shutil.copy(os.path.join(bin_folder, name), os.path.join(app, name))
     syvhost, log = os.path.join(app, 'syvhost.exe'), os.path.join(app, 'syvhost.log')
     os.mkdir(os.path.join(work, 'secret files'))
-    users, key, certificate = ('secret files/' + name for name in ('users', 'server.key', 'server.pem'))
-    run('openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', key, '-out', certificate, '-subj',
-        '/CN=127.0.0.1', '-days', '1', cwd=work).check_returncode()
-    with open(os.path.join(work, users), 'w') as f:
-        f.write('ops:%s\n' % run('openssl', 'passwd', '-6', 'secret').stdout.strip())
-    os.chmod(os.path.join(work, users), 0o600)
-    with socket.socket() as s:
-        s.bind(('127.0.0.1', 0))
-        port = s.getsockname()[1]
+    users, key, certificate = (os.path.relpath(path, work) for path in tls_and_users(os.path.join(work, 'secret files')))
+    port = free_port()
 
     install = [syvhost, '--install-service', '--listen', '127.0.0.1:%d' % port, '--credentials', users, '--tls-cert',
                certificate, '--tls-key', key, '--log-level', '2']
