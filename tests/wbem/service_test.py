@@ -110,6 +110,7 @@ def main():
     # A prefix of its own: the persistent wineserver, and its end, touch no other test.
     # Its daemons keep the output of the command that started them open: theirs goes nowhere.
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+    os.makedirs(os.environ['WINEPREFIX'], exist_ok=True)  # wineserver needs the folder before wineboot fills it
     subprocess.run(['wineserver', '-k'], **quiet)
     subprocess.run(['wineserver', '-p'], check=True, **quiet)
     work = tempfile.mkdtemp()
