@@ -110,13 +110,15 @@ def main():
     # A prefix of its own: the persistent wineserver, and its end, touch no other test.
     # Its daemons keep the output of the command that started them open: theirs goes nowhere.
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
-    os.makedirs(os.environ['WINEPREFIX'], exist_ok=True)  # wineserver needs the folder before wineboot fills it
     subprocess.run(['wineserver', '-k'], **quiet)
+    if not os.path.exists(os.path.join(os.environ['WINEPREFIX'], 'system.reg')):
+        # A new prefix goes on being set up after wineboot returns: wait until its wineserver ends, or what the
+        # test registers meanwhile is lost.
+        subprocess.run(['wineboot', '-i'], check=True, **quiet)
+        subprocess.run(['wineserver', '-w'], **quiet)
     subprocess.run(['wineserver', '-p'], check=True, **quiet)
     work = tempfile.mkdtemp()
     try:
-        if not os.path.exists(os.path.join(os.environ['WINEPREFIX'], 'system.reg')):
-            subprocess.run(['wineboot', '-i'], check=True, **quiet)
         subprocess.run(['wine', 'sc', 'delete', NAME], **quiet)  # left by a run that was killed
         test(work)
     finally:
