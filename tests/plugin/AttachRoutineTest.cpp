@@ -15,14 +15,17 @@ void ReleaseRegistered() {
     StandinHost::ClearRegisteredPlugins();
 }
 
-// Thread notifications and the detach create nothing. That a registration
-// that throws fails the attach, and the next one works, the load test shows
-// through the platform loader.
-TEST(AttachRoutineTest, OnlyProcessAttachRegisters) {
+// Thread notifications and the detach create nothing; a registration that
+// throws is a failed attach (0), which only Windows' loader reports, and the
+// next attach works.
+TEST(AttachRoutineTest, OnlyProcessAttachRegistersAndAFailedRegistrationFailsIt) {
     StandinHost::ClearRegisteredPlugins();
     for (unsigned long reason : {kProcessDetach, kThreadAttach, kThreadDetach}) {
         EXPECT_EQ(AttachRoutine(nullptr, reason, nullptr), 1) << reason;
     }
+    EXPECT_TRUE(StandinHost::GetRegisteredPlugins().empty());
+    StandinHost::FailNextRegistration(true);
+    EXPECT_EQ(AttachRoutine(nullptr, kProcessAttach, nullptr), 0);
     EXPECT_TRUE(StandinHost::GetRegisteredPlugins().empty());
     EXPECT_EQ(AttachRoutine(nullptr, kProcessAttach, nullptr), 1);
     EXPECT_EQ(StandinHost::GetRegisteredPlugins().size(), 1u);
