@@ -2,6 +2,7 @@
 
 #include "PluginLibrary.h"
 #include "WindowsText.h"
+#include "syvcore/WindowsCommandLine.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -59,26 +60,6 @@ std::runtime_error ServiceError(const std::string& doing, DWORD code) {
             reason = WindowsErrorText(code) + " (Windows error " + std::to_string(code) + ")";
     }
     return std::runtime_error("cannot " + doing + " the service " + kServiceName + ": " + reason);
-}
-
-// An argument as CommandLineToArgvW, which the service's syvhost reads its
-// command line with, takes it back: quoted when it holds blanks or quotes,
-// with the backslashes before a quote doubled.
-std::wstring QuotedArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        quoted += c;
-        backslashes = 0;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
 }
 
 // Standard error of the service, which has no console: each line that any
@@ -264,8 +245,10 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) { g_run->Main(); }
 std::string ServiceLogPath() { return ProgramFolder() + "\\syvhost.log"; }
 
 std::string InstallService(const std::vector<std::string>& arguments) {
-    std::wstring commandLine = L"\"" + WideText(ProgramPath()) + L"\"";
-    for (const std::string& argument : arguments) commandLine += L" " + QuotedArgument(WideText(argument));
+    std::vector<std::wstring> wideArguments;
+    for (const std::string& argument : arguments) wideArguments.push_back(WideText(argument));
+    // As CommandLineToArgvW, which the service's syvhost reads it with, takes it back.
+    const std::wstring commandLine = WindowsCommandLine(WideText(ProgramPath()), wideArguments);
     const ServiceHandle manager{OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE)};
     if (!manager.handle) throw ServiceError("install", GetLastError());
     // LocalSystem: the vendor tools need an administrator's rights.

@@ -5,9 +5,9 @@
 // host stops.
 #include "ProcessRunner.h"
 
-#include "CommandLine.h"
 #include "OutputPipe.h"
 #include "Win32Support.h"
+#include "syvcore/WindowsCommandLine.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +20,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* const kKilledSuffix = "; killed with its job object";
+
+// Throws ProcessError(kNotStarted) for an argument that is not UTF-8.
+std::wstring CommandLine(const std::wstring& program, const std::vector<std::string>& arguments) {
+    std::vector<std::wstring> wide;
+    wide.reserve(arguments.size());
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        wide.push_back(ToWide(arguments[i], "argument " + std::to_string(i + 1)));
+    }
+    return WindowsCommandLine(program, wide);
+}
 
 class AttributeList {
 public:

@@ -1,15 +1,19 @@
-#include "CommandLine.h"
+// A Windows command line that parses back into the exact arguments: how
+// syvcore starts the tools on Windows, and how a program that registers
+// another to be started later (syvhost's service) writes its command line.
+// Text only, so it builds everywhere.
+#ifndef SYVCORE_WINDOWSCOMMANDLINE_H
+#define SYVCORE_WINDOWSCOMMANDLINE_H
 
-#include "Win32Support.h"
+#include <string>
+#include <vector>
 
 namespace syv {
-namespace detail {
-namespace {
 
-// Quotes one argument so that both CommandLineToArgvW and the C runtime's
+// Appends argument so that both CommandLineToArgvW and the C runtime's
 // parser give it back verbatim: backslashes are literal except before a
 // quote, where each must be doubled and the quote escaped.
-void AppendQuoted(std::wstring& line, const std::wstring& argument) {
+inline void AppendWindowsArgument(std::wstring& line, const std::wstring& argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
         line += argument;
         return;
@@ -34,18 +38,18 @@ void AppendQuoted(std::wstring& line, const std::wstring& argument) {
     }
     line += L'"';
 }
-}  // namespace
 
-std::wstring CommandLine(const std::wstring& program, const std::vector<std::string>& arguments) {
-    // The first word is parsed without escapes: quotes delimit it, and a
-    // path cannot hold one.
+// The program, then each argument. The first word is parsed without escapes:
+// quotes delimit it, and a path cannot hold one.
+inline std::wstring WindowsCommandLine(const std::wstring& program, const std::vector<std::wstring>& arguments) {
     std::wstring line = L"\"" + program + L"\"";
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
+    for (const std::wstring& argument : arguments) {
         line += L' ';
-        AppendQuoted(line, ToWide(arguments[i], "argument " + std::to_string(i + 1)));
+        AppendWindowsArgument(line, argument);
     }
     return line;
 }
 
-}  // namespace detail
 }  // namespace syv
+
+#endif
