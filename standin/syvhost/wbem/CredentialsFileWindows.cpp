@@ -1,5 +1,7 @@
 #include "wbem/Credentials.h"
 
+#include "WindowsText.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
@@ -29,26 +31,17 @@ std::wstring Wide(const std::string& file) {
     return wide;
 }
 
-std::string Utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], size, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(size) - 1);
-    return narrow;
-}
-
 // "DOMAIN\name", or the SID's text when it names no account.
 std::string AccountName(PSID sid) {
     wchar_t name[256], domain[256];
     DWORD nameSize = 256, domainSize = 256;
     SID_NAME_USE use;
     if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) {
-        return domain[0] ? Utf8(domain) + "\\" + Utf8(name) : Utf8(name);
+        return domain[0] ? Utf8Text(domain) + "\\" + Utf8Text(name) : Utf8Text(name);
     }
     wchar_t* text = nullptr;
     if (!ConvertSidToStringSidW(sid, &text)) return "an unknown account";
-    const std::string shown = Utf8(text);
+    const std::string shown = Utf8Text(text);
     LocalFree(text);
     return shown;
 }
