@@ -5,8 +5,9 @@ relative paths to its files, started and stopped with Wine's net, watched
 with sc query. Running, it answers HTTPS with credentials; a start that fails
 stops it with its own exit code, and the log beside syvhost.exe says why.
 
-Usage: service_test.py SYVHOST.EXE  (WINEPREFIX: the test's own prefix, made
-when missing; its wineserver is kept running for the services, then ended)
+Usage: service_test.py SYVHOST.EXE  (WINEPREFIX: a prefix of the test's own,
+whose wineserver runs persistently, as CTest's fixture keeps it: Wine ends
+the services with their wineserver)
 """
 import os
 import re
@@ -107,22 +108,11 @@ def test(work):
 
 def main():
     started = time.monotonic()
-    # A prefix of its own: the persistent wineserver, and its end, touch no other test.
-    # Its daemons keep the output of the command that started them open: theirs goes nowhere.
-    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
-    subprocess.run(['wineserver', '-k'], **quiet)
-    if not os.path.exists(os.path.join(os.environ['WINEPREFIX'], 'system.reg')):
-        # A new prefix goes on being set up after wineboot returns: wait until its wineserver ends, or what the
-        # test registers meanwhile is lost.
-        subprocess.run(['wineboot', '-i'], check=True, **quiet)
-        subprocess.run(['wineserver', '-w'], **quiet)
-    subprocess.run(['wineserver', '-p'], check=True, **quiet)
     work = tempfile.mkdtemp()
     try:
-        subprocess.run(['wine', 'sc', 'delete', NAME], **quiet)  # left by a run that was killed
+        run('wine', 'sc', 'delete', NAME)  # left by a run that was killed
         test(work)
     finally:
-        run('wineserver', '-k')
         shutil.rmtree(work, ignore_errors=True)
     print('%d failures in %.0f s' % (len(failures), time.monotonic() - started))
     return 1 if failures else 0
